@@ -1,0 +1,120 @@
+#include "platform/sim/sim_desktop.h"
+
+#include <algorithm>
+
+namespace sim {
+namespace {
+constexpr const char* kBrowserClass = "SimBrowserWindow";
+SimDesktop* g_sim = nullptr;
+}  // namespace
+
+SimDesktop::SimDesktop() {
+  SetCurrent(this);
+  g_sim = this;
+  win::WNDCLASSA wc{};
+  wc.lpfnWndProc = &SimDesktop::BrowserProc;
+  wc.lpszClassName = kBrowserClass;
+  win::RegisterClassA(&wc);
+}
+
+SimDesktop::~SimDesktop() {
+  if (g_sim == this) g_sim = nullptr;
+}
+
+SimDesktop::CallId SimDesktop::CallAt(win::DWORD at, std::function<void()> fn) {
+  CallId id = nextId_++;
+  calls_.emplace(std::make_pair(std::max(at, now_), id), Call{id, std::move(fn)});
+  return id;
+}
+
+void SimDesktop::Cancel(CallId id) {
+  for (auto it = calls_.begin(); it != calls_.end(); ++it) {
+    if (it->second.id == id) {
+      calls_.erase(it);
+      return;
+    }
+  }
+}
+
+bool SimDesktop::RunNextDue(win::DWORD limit) {
+  if (calls_.empty() || calls_.begin()->first.first > limit) return false;
+  auto it = calls_.begin();
+  now_ = it->first.first;
+  auto fn = std::move(it->second.fn);
+  calls_.erase(it);
+  fn();
+  return true;
+}
+
+void SimDesktop::RunFor(win::DWORD ms) {
+  win::DWORD target = now_ + ms;
+  do {
+    DispatchPosted();
+  } while (RunNextDue(target));
+  now_ = target;
+  DispatchPosted();
+}
+
+void SimDesktop::RunUntilIdle() {
+  do {
+    DispatchPosted();
+  } while (RunNextDue(now_));
+}
+
+win::HWND SimDesktop::CreateBrowserWindow(int x, int y, int width, int height) {
+  return win::CreateWindowExA(0, kBrowserClass, "", win::WS_VISIBLE, x, y, width, height, nullptr,
+                              nullptr, nullptr, nullptr);
+}
+
+win::LRESULT SimDesktop::BrowserProc(win::HWND hwnd, win::UINT msg, win::WPARAM wp,
+                                     win::LPARAM lp) {
+  if (g_sim) g_sim->browserLog_.push_back(win::MSG{hwnd, msg, wp, lp, g_sim->now_, {0, 0}});
+  return win::DefWindowProcA(hwnd, msg, wp, lp);
+}
+
+Surface* SimDesktop::SurfaceOf(win::HWND hwnd) {
+  auto it = surfaces_.find(hwnd);
+  return it == surfaces_.end() ? nullptr : it->second.get();
+}
+
+bool SimDesktop::TimerActive(win::HWND hwnd, win::UINT_PTR id) const {
+  return timerCalls_.count({hwnd, id}) != 0;
+}
+
+void SimDesktop::ScheduleTimer(win::HWND hwnd, win::UINT_PTR id, win::UINT elapseMs) {
+  timerCalls_[{hwnd, id}] = CallAt(now_ + elapseMs, [this, hwnd, id, elapseMs] {
+    // Re-arm first: the handler may kill or reset the timer.
+    ScheduleTimer(hwnd, id, elapseMs);
+    FireTimer(hwnd, id);
+  });
+}
+
+void SimDesktop::StartTimer(win::HWND hwnd, win::UINT_PTR id, win::UINT elapseMs) {
+  ScheduleTimer(hwnd, id, elapseMs);
+}
+
+void SimDesktop::StopTimer(win::HWND hwnd, win::UINT_PTR id) {
+  auto it = timerCalls_.find({hwnd, id});
+  if (it == timerCalls_.end()) return;
+  Cancel(it->second);
+  timerCalls_.erase(it);
+}
+
+void SimDesktop::WindowCreated(win::Window& window) {
+  auto s = std::make_unique<Surface>();
+  s->width = window.rect.right - window.rect.left;
+  s->height = window.rect.bottom - window.rect.top;
+  s->pixels.assign(static_cast<size_t>(s->width) * static_cast<size_t>(s->height), 0);
+  surfaces_[window.handle] = std::move(s);
+}
+
+void SimDesktop::WindowDestroyed(win::Window& window) { surfaces_.erase(window.handle); }
+
+win::HDC SimDesktop::PaintSurface(win::Window& window) {
+  Surface* s = SurfaceOf(window.handle);
+  if (!s) return nullptr;
+  ++s->paints;
+  return reinterpret_cast<win::HDC>(s);
+}
+
+}  // namespace sim

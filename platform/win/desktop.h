@@ -1,0 +1,99 @@
+// The Desktop: the state behind the win calls (window table, classes, properties, timers,
+// posted-message queue, painting state) and the hooks a backend provides.
+//
+// One desktop is current at a time (SetCurrent). Backends derive from Desktop: SimDesktop runs
+// everything on a virtual clock for tests; the browser backend maps timers, posted-message
+// wake-ups, painting and the pointer onto the browser's services.
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <set>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "platform/win/win.h"
+
+namespace win {
+
+struct Window {
+  HWND handle = nullptr;
+  std::string className;
+  DWORD style = 0;
+  HWND parent = nullptr;
+  WNDPROC proc = nullptr;
+  LONG_PTR userData = 0;
+  RECT rect{};  // position in the parent's coordinates (or the screen's for top-level windows)
+  std::map<std::string, HANDLE> props;
+  bool needsPaint = false;
+  bool erase = false;
+  bool destroying = false;
+  void* backendData = nullptr;  // owned by the backend
+};
+
+class Desktop {
+ public:
+  Desktop();
+  virtual ~Desktop();
+  Desktop(const Desktop&) = delete;
+  Desktop& operator=(const Desktop&) = delete;
+
+  static Desktop* Current();
+  static void SetCurrent(Desktop* desktop);
+
+  // Dispatches the posted messages queued now, oldest first, to their windows' procedures.
+  // Messages for windows destroyed meanwhile are dropped. Returns the number dispatched.
+  size_t DispatchPosted();
+  size_t PendingPosted() const;
+
+  // Runs the timer (hwnd, id) if it is still set: WM_TIMER, or its TIMERPROC.
+  void FireTimer(HWND hwnd, UINT_PTR id);
+
+  Window* Find(HWND hwnd);
+  std::vector<HWND> Windows() const;
+
+  // The cursor last set through SetCursor.
+  HCURSOR cursor() const { return cursor_; }
+
+ // Backend hooks, called by the win layer. Timers repeat every elapseMs until StopTimer; the backend calls FireTimer.
+  virtual void StartTimer(HWND hwnd, UINT_PTR id, UINT elapseMs) = 0;
+  virtual void StopTimer(HWND hwnd, UINT_PTR id) = 0;
+  // Called after a message was queued, on the posting thread, outside the queue lock.
+  virtual void MessagePosted(HWND hwnd) = 0;
+  virtual void WindowCreated(Window& window) {}
+  virtual void WindowDestroyed(Window& window) {}
+  // The window needs painting; the default sends WM_PAINT at UpdateWindow.
+  virtual void Invalidated(Window& window) {}
+  virtual HDC PaintSurface(Window& window) { return nullptr; }
+  virtual void CursorChanged(HCURSOR cursor) {}
+  virtual POINT PointerPosition() { return POINT{0, 0}; }
+  virtual HWND WindowAtPoint(POINT screen);
+  virtual UINT DoubleClickTime() { return 500; }
+  virtual DWORD Milliseconds() = 0;
+
+ // State kept by the win layer (win.cpp); backends read it through Find and Windows.
+  struct Timer {
+    TIMERPROC proc = nullptr;
+  };
+  struct ClassInfo {
+    WNDCLASSA wc{};
+    std::string name;
+    int windows = 0;
+  };
+
+  std::unordered_map<HWND, std::unique_ptr<Window>> windows_;
+  std::map<std::string, ClassInfo> classes_;  // keyed by lower-case name
+  std::map<std::pair<HWND, UINT_PTR>, Timer> timers_;
+  uintptr_t nextHandle_ = 0x1000;
+  HCURSOR cursor_ = nullptr;
+
+  mutable std::mutex queueLock_;  // guards queue_ and live_
+  std::deque<MSG> queue_;
+  std::set<HWND> live_;
+};
+
+}  // namespace win

@@ -1,0 +1,203 @@
+// The Win32 subset the plug-in calls, over a pluggable Desktop backend (desktop.h).
+//
+// Names, argument order and message numbers are those of Win32, so the plug-in's code reads as it
+// would on Windows. Handles are opaque; WPARAM/LPARAM/LRESULT are pointer-sized. Only calls the
+// plug-in makes are here. Unless a comment says otherwise, every call is made on the thread that
+// runs the desktop (the browser's user-interface thread).
+#pragma once
+
+#include <cstdint>
+
+namespace win {
+
+using BOOL = int;
+using UINT = uint32_t;
+using DWORD = uint32_t;
+using LONG = int32_t;
+using ATOM = uint16_t;
+using WPARAM = uintptr_t;
+using LPARAM = intptr_t;
+using LRESULT = intptr_t;
+using LONG_PTR = intptr_t;
+using UINT_PTR = uintptr_t;
+using HANDLE = void*;
+
+struct HWND__;
+struct HINSTANCE__;
+struct HCURSOR__;
+struct HDC__;
+struct HBRUSH__;
+struct HICON__;
+struct HMENU__;
+using HWND = HWND__*;
+using HINSTANCE = HINSTANCE__*;
+using HCURSOR = HCURSOR__*;
+using HDC = HDC__*;
+using HBRUSH = HBRUSH__*;
+using HICON = HICON__*;
+using HMENU = HMENU__*;
+
+inline constexpr BOOL TRUE = 1;
+inline constexpr BOOL FALSE = 0;
+
+using WNDPROC = LRESULT (*)(HWND, UINT, WPARAM, LPARAM);
+using TIMERPROC = void (*)(HWND, UINT, UINT_PTR, DWORD);
+
+struct POINT {
+  LONG x;
+  LONG y;
+};
+
+struct RECT {
+  LONG left;
+  LONG top;
+  LONG right;
+  LONG bottom;
+};
+
+struct MSG {
+  HWND hwnd;
+  UINT message;
+  WPARAM wParam;
+  LPARAM lParam;
+  DWORD time;
+  POINT pt;
+};
+
+struct PAINTSTRUCT {
+  HDC hdc;
+  BOOL fErase;
+  RECT rcPaint;
+};
+
+struct WNDCLASSA {
+  UINT style;
+  WNDPROC lpfnWndProc;
+  int cbClsExtra;
+  int cbWndExtra;
+  HINSTANCE hInstance;
+  HICON hIcon;
+  HCURSOR hCursor;
+  HBRUSH hbrBackground;
+  const char* lpszMenuName;
+  const char* lpszClassName;
+};
+
+// Messages.
+inline constexpr UINT WM_CREATE = 0x0001;
+inline constexpr UINT WM_DESTROY = 0x0002;
+inline constexpr UINT WM_SIZE = 0x0005;
+inline constexpr UINT WM_PAINT = 0x000F;
+inline constexpr UINT WM_CLOSE = 0x0010;
+inline constexpr UINT WM_ERASEBKGND = 0x0014;
+inline constexpr UINT WM_SETCURSOR = 0x0020;
+inline constexpr UINT WM_NCDESTROY = 0x0082;
+inline constexpr UINT WM_INITDIALOG = 0x0110;
+inline constexpr UINT WM_COMMAND = 0x0111;
+inline constexpr UINT WM_TIMER = 0x0113;
+inline constexpr UINT WM_MOUSEMOVE = 0x0200;
+inline constexpr UINT WM_LBUTTONDOWN = 0x0201;
+inline constexpr UINT WM_LBUTTONUP = 0x0202;
+inline constexpr UINT WM_LBUTTONDBLCLK = 0x0203;
+inline constexpr UINT WM_RBUTTONDOWN = 0x0204;
+inline constexpr UINT WM_RBUTTONUP = 0x0205;
+inline constexpr UINT WM_RBUTTONDBLCLK = 0x0206;
+inline constexpr UINT WM_MBUTTONDOWN = 0x0207;
+inline constexpr UINT WM_MBUTTONUP = 0x0208;
+inline constexpr UINT WM_USER = 0x0400;
+
+// Window styles.
+inline constexpr DWORD WS_OVERLAPPED = 0x00000000;
+inline constexpr DWORD WS_POPUP = 0x80000000;
+inline constexpr DWORD WS_CHILD = 0x40000000;
+inline constexpr DWORD WS_VISIBLE = 0x10000000;
+inline constexpr DWORD WS_CLIPSIBLINGS = 0x04000000;
+inline constexpr DWORD WS_CLIPCHILDREN = 0x02000000;
+
+// Window longs.
+inline constexpr int GWLP_WNDPROC = -4;
+inline constexpr int GWLP_USERDATA = -21;
+
+// PeekMessageA.
+inline constexpr UINT PM_NOREMOVE = 0x0000;
+inline constexpr UINT PM_REMOVE = 0x0001;
+
+// Mouse-key flags in WPARAM of mouse messages.
+inline constexpr WPARAM MK_LBUTTON = 0x0001;
+inline constexpr WPARAM MK_RBUTTON = 0x0002;
+inline constexpr WPARAM MK_SHIFT = 0x0004;
+inline constexpr WPARAM MK_CONTROL = 0x0008;
+inline constexpr WPARAM MK_MBUTTON = 0x0010;
+
+
+inline constexpr LPARAM MAKELPARAM(unsigned low, unsigned high) {
+  return static_cast<LPARAM>(static_cast<uint32_t>((low & 0xFFFFu) | ((high & 0xFFFFu) << 16)));
+}
+inline constexpr unsigned LOWORD(uintptr_t v) { return static_cast<unsigned>(v & 0xFFFFu); }
+inline constexpr unsigned HIWORD(uintptr_t v) { return static_cast<unsigned>((v >> 16) & 0xFFFFu); }
+
+// Resource ids given as names, as MAKEINTRESOURCEA does.
+inline const char* MAKEINTRESOURCEA(unsigned id) {
+  return reinterpret_cast<const char*>(static_cast<uintptr_t>(id & 0xFFFFu));
+}
+inline bool IS_INTRESOURCE(const char* p) { return (reinterpret_cast<uintptr_t>(p) >> 16) == 0; }
+
+// Standard cursors.
+inline const char* const IDC_ARROW = reinterpret_cast<const char*>(32512);
+inline const char* const IDC_WAIT = reinterpret_cast<const char*>(32514);
+
+// --- Window classes and windows -------------------------------------------------------------
+ATOM RegisterClassA(const WNDCLASSA* wc);               // 0 when the class name is taken
+BOOL UnregisterClassA(const char* className, HINSTANCE instance);  // FALSE while windows use it
+HWND CreateWindowExA(DWORD exStyle, const char* className, const char* windowName, DWORD style,
+                     int x, int y, int width, int height, HWND parent, HMENU menu,
+                     HINSTANCE instance, void* param);
+BOOL DestroyWindow(HWND hwnd);  // sends WM_DESTROY, then forgets the window and its timers
+BOOL IsWindow(HWND hwnd);       // any thread
+LONG_PTR GetWindowLongPtrA(HWND hwnd, int index);
+LONG_PTR SetWindowLongPtrA(HWND hwnd, int index, LONG_PTR value);  // returns the previous value
+LRESULT CallWindowProcA(WNDPROC proc, HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+LRESULT DefWindowProcA(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+LRESULT SendMessageA(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+BOOL GetClientRect(HWND hwnd, RECT* rect);
+BOOL MoveWindow(HWND hwnd, int x, int y, int width, int height, BOOL repaint);
+
+// --- Properties ------------------------------------------------------------------------------
+BOOL SetPropA(HWND hwnd, const char* name, HANDLE data);
+HANDLE GetPropA(HWND hwnd, const char* name);
+HANDLE RemovePropA(HWND hwnd, const char* name);
+
+// --- Timers: WM_TIMER to the window, repeating until killed -----------------------------------
+UINT_PTR SetTimer(HWND hwnd, UINT_PTR id, UINT elapseMs, TIMERPROC proc);
+BOOL KillTimer(HWND hwnd, UINT_PTR id);
+
+// --- Posted messages -------------------------------------------------------------------------
+// PostMessageA may be called from any thread; the message is dispatched later on the desktop's
+// thread, in posting order. FALSE when the window does not exist.
+BOOL PostMessageA(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+// Takes (PM_REMOVE) or looks at the oldest posted message for hwnd (null: any window) whose
+// number lies in [filterMin, filterMax] (both 0: any).
+BOOL PeekMessageA(MSG* msg, HWND hwnd, UINT filterMin, UINT filterMax, UINT removeMsg);
+
+// --- Painting --------------------------------------------------------------------------------
+BOOL InvalidateRect(HWND hwnd, const RECT* rect, BOOL erase);
+BOOL UpdateWindow(HWND hwnd);  // sends WM_PAINT at once when the window needs painting
+HDC BeginPaint(HWND hwnd, PAINTSTRUCT* ps);
+BOOL EndPaint(HWND hwnd, const PAINTSTRUCT* ps);
+
+// --- Cursor and pointer ----------------------------------------------------------------------
+HCURSOR LoadCursorA(HINSTANCE instance, const char* name);  // null instance: system cursors
+HCURSOR SetCursor(HCURSOR cursor);                           // returns the previous cursor
+BOOL GetCursorPos(POINT* point);
+HWND WindowFromPoint(POINT point);
+BOOL ScreenToClient(HWND hwnd, POINT* point);
+BOOL ClientToScreen(HWND hwnd, POINT* point);
+UINT GetDoubleClickTime();
+DWORD GetTickCount();
+
+// --- Strings ---------------------------------------------------------------------------------
+// Copies string resource id into buffer (at most bufferMax - 1 bytes and a terminating zero);
+// returns the number of bytes copied, 0 when there is no such string.
+int LoadStringA(HINSTANCE instance, UINT id, char* buffer, int bufferMax);
+
+}  // namespace win
