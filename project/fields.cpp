@@ -1,0 +1,130 @@
+#include "project/fields.h"
+
+#include <limits>
+
+namespace klp {
+namespace {
+
+constexpr int64_t kMax = std::numeric_limits<int32_t>::max();
+constexpr int64_t kMin = std::numeric_limits<int32_t>::min();
+
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+bool IsLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
+
+char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+int HexDigit(char c) {
+  if (IsDigit(c)) return c - '0';
+  const char lower = LowerAscii(c);
+  if (lower >= 'a' && lower <= 'f') return lower - 'a' + 10;
+  return -1;
+}
+
+template <typename Keep>
+std::string Filter(std::string_view text, Keep keep) {
+  std::string kept;
+  for (char c : text) {
+    if (keep(c)) kept.push_back(c);
+  }
+  return kept;
+}
+
+// An optional sign, then digits up to the first other character. The magnitude is capped as soon
+// as it passes the limit, so any number of digits is read without overflow.
+int32_t ParseSigned(std::string_view text) {
+  std::size_t i = 0;
+  bool negative = false;
+  if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
+    negative = text[i] == '-';
+    ++i;
+  }
+  const int64_t limit = negative ? -kMin : kMax;
+  int64_t magnitude = 0;
+  for (; i < text.size() && IsDigit(text[i]); ++i) {
+    magnitude = magnitude * 10 + (text[i] - '0');
+    if (magnitude > limit) magnitude = limit;
+  }
+  return static_cast<int32_t>(negative ? -magnitude : magnitude);
+}
+
+}  // namespace
+
+bool IsBlank(char c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+std::string_view TrimBlanks(std::string_view text) {
+  std::size_t begin = 0;
+  std::size_t end = text.size();
+  while (begin < end && IsBlank(text[begin])) ++begin;
+  while (end > begin && IsBlank(text[end - 1])) --end;
+  return text.substr(begin, end - begin);
+}
+
+bool EqualsIgnoreCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    if (LowerAscii(a[i]) != LowerAscii(b[i])) return false;
+  }
+  return true;
+}
+
+std::vector<std::string_view> SplitFields(std::string_view text, char separator, bool quoting) {
+  std::vector<std::string_view> fields;
+  bool inside = false;
+  std::size_t start = 0;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if (quoting && c == '"') {
+      inside = !inside;
+    } else if (c == separator && !inside) {
+      fields.push_back(text.substr(start, i - start));
+      start = i + 1;
+    }
+  }
+  fields.push_back(text.substr(start));
+  return fields;
+}
+
+std::string_view FieldAt(const std::vector<std::string_view>& fields, std::size_t i) {
+  return i < fields.size() ? fields[i] : std::string_view();
+}
+
+std::string_view RemoveQuotePair(std::string_view text) {
+  if (!text.empty() && text.front() == '"') text.remove_prefix(1);
+  if (!text.empty() && text.back() == '"') text.remove_suffix(1);
+  return text;
+}
+
+int32_t DigitsValue(std::string_view text) {
+  return ParseSigned(Filter(text, IsDigit));
+}
+
+int32_t SignedValue(std::string_view text) {
+  return ParseSigned(Filter(text, [](char c) { return IsDigit(c) || c == '+' || c == '-'; }));
+}
+
+int32_t HexValue(std::string_view text) {
+  const std::string kept = Filter(text, [](char c) { return IsDigit(c) || IsLetter(c); });
+  std::string_view digits = kept;
+  if (digits.size() >= 2 && digits[0] == '0' && (digits[1] == 'x' || digits[1] == 'X')) {
+    digits.remove_prefix(2);
+  }
+  int64_t value = 0;
+  for (char c : digits) {
+    const int digit = HexDigit(c);
+    if (digit < 0) break;
+    value = value * 16 + digit;
+    if (value > kMax) value = kMax;
+  }
+  return static_cast<int32_t>(value);
+}
+
+int32_t DecimalValue(std::string_view text) {
+  std::size_t i = 0;
+  while (i < text.size() && IsBlank(text[i])) ++i;
+  return ParseSigned(text.substr(i));
+}
+
+}  // namespace klp

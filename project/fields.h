@@ -1,0 +1,52 @@
+// Field helpers of the project-file reader: blank trimming, splitting a record line into fields
+// (with or without double-quote grouping), removal of one enclosing pair of quotes, and the
+// numeric filters that turn a field into a 32-bit value.
+//
+// Every conversion saturates at the 32-bit limits instead of overflowing, and every function is
+// linear in the length of its input. Bytes are taken as they are: no encoding is assumed.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace klp {
+
+// Space, tab, line feed, vertical tab, form feed, carriage return.
+bool IsBlank(char c);
+
+// The text without its leading and trailing blanks.
+std::string_view TrimBlanks(std::string_view text);
+
+// True when a and b are equal, ASCII letters compared without regard to case.
+bool EqualsIgnoreCase(std::string_view a, std::string_view b);
+
+// Splits text at every separator. With quoting, a double quote switches an inside-quotes state on
+// and off and a separator inside quotes does not split; the quotes stay in the fields. There is
+// always at least one field: "" gives {""}, "a:" gives {"a", ""}.
+std::vector<std::string_view> SplitFields(std::string_view text, char separator, bool quoting);
+
+// Field i of fields, or empty text when there are fewer fields.
+std::string_view FieldAt(const std::vector<std::string_view>& fields, std::size_t i);
+
+// Takes off one leading double quote, if present, and one trailing double quote, if present.
+std::string_view RemoveQuotePair(std::string_view text);
+
+// Keeps only "0"-"9" wherever they stand and reads them as a decimal number; nothing left gives 0.
+// Saturates at INT32_MAX.
+int32_t DigitsValue(std::string_view text);
+
+// Keeps only "0"-"9", "+" and "-", then reads an optional sign and the digits up to the first
+// other character ("5-3" gives 5, "+-5" gives 0). Saturates at INT32_MIN and INT32_MAX.
+int32_t SignedValue(std::string_view text);
+
+// Keeps only "0"-"9", "A"-"Z" and "a"-"z", then reads an optional "0x" or "0X" and hexadecimal
+// digits up to the first other character. Values above 0x7FFFFFFF give 0x7FFFFFFF.
+int32_t HexValue(std::string_view text);
+
+// Optional leading blanks, an optional sign, then digits up to the first other character; no
+// digits give 0. Saturates at INT32_MIN and INT32_MAX.
+int32_t DecimalValue(std::string_view text);
+
+}  // namespace klp

@@ -1,0 +1,208 @@
+#include "project/project_info.h"
+
+#include <array>
+#include <limits>
+#include <optional>
+
+#include "project/fields.h"
+#include "project/profile.h"
+
+using klp::LineSource;
+using klp::LineStatus;
+
+namespace {
+
+enum class Section { kNone, kEvent, kMarker, kHotSpot, kLink, kEffect };
+
+std::optional<Section> HeaderSection(std::string_view line) {
+  static constexpr std::array<std::pair<std::string_view, Section>, 5> kHeaders{{
+      {"[Event]", Section::kEvent},
+      {"[Marker]", Section::kMarker},
+      {"[HotSpot]", Section::kHotSpot},
+      {"[Link]", Section::kLink},
+      {"[Effect]", Section::kEffect},
+  }};
+  for (const auto& [header, section] : kHeaders) {
+    if (klp::EqualsIgnoreCase(line, header)) return section;
+  }
+  return std::nullopt;
+}
+
+// The next line that is neither blank nor a comment, trimmed.
+LineStatus NextContentLine(LineSource& lines, std::string& line) {
+  for (;;) {
+    const LineStatus status = lines.Next(line);
+    if (status != LineStatus::kLine) return status;
+    const std::string_view text = klp::TrimBlanks(line);
+    if (text.empty() || text.front() == ';') continue;
+    if (text.size() != line.size()) line = std::string(text);
+    return LineStatus::kLine;
+  }
+}
+
+int32_t SizeOf(std::size_t size) {
+  constexpr std::size_t kMax = std::numeric_limits<int32_t>::max();
+  return static_cast<int32_t>(size < kMax ? size : kMax);
+}
+
+template <typename Record>
+int Append(std::vector<std::unique_ptr<Record>>& list, std::string_view line) {
+  auto record = std::make_unique<Record>();
+  record->Parse(line);
+  list.push_back(std::move(record));
+  return static_cast<int>(list.size() - 1);
+}
+
+template <typename Record>
+int Find(const std::vector<std::unique_ptr<Record>>& list, std::string_view name, int index,
+         const Record** record) {
+  int found = -1;
+  if (name.empty()) {
+    if (index >= 0 && static_cast<std::size_t>(index) < list.size()) found = index;
+  } else {
+    for (std::size_t i = 0; i < list.size(); ++i) {
+      if (list[i]->name == name) {
+        found = static_cast<int>(i);
+        break;
+      }
+    }
+  }
+  if (found >= 0 && record != nullptr) *record = list[found].get();
+  return found;
+}
+
+}  // namespace
+
+CProjectInfo::~CProjectInfo() { RemoveAll(); }
+
+int CProjectInfo::Read(const std::string& filePath) {
+  path = filePath;
+  char value[256];
+  const auto global = [&](const char* key) {
+    klp::GetPrivateProfileString("Global", key, "*", value, sizeof value, path.c_str());
+    return std::string(value);
+  };
+  version = global("KLPVersion");
+  source = global("Source");
+  eventCount = klp::DecimalValue(global("Event"));
+  markerCount = klp::DecimalValue(global("Marker"));
+  hotSpotCount = klp::DecimalValue(global("HotSpot"));
+  linkCount = klp::DecimalValue(global("Link"));
+  effectCount = klp::DecimalValue(global("Effect"));
+
+  klp::FileLineReader lines(path);
+  if (!lines.IsOpen()) return -1;
+  return ReadRecords(lines);
+}
+
+int CProjectInfo::ReadRecords(LineSource& lines) {
+  Section open = Section::kNone;
+  std::string line;
+  for (;;) {
+    LineStatus status = NextContentLine(lines, line);
+    if (status == LineStatus::kError) return -1;
+    if (status == LineStatus::kEnd) break;
+    if (const auto header = HeaderSection(line)) {
+      open = *header;
+      continue;
+    }
+    switch (open) {
+      case Section::kNone:
+        break;
+      case Section::kEvent:
+        AddEvent(line);
+        break;
+      case Section::kMarker:
+        AddMarker(line);
+        break;
+      case Section::kLink:
+        AddLink(line);
+        break;
+      case Section::kEffect:
+        AddEffect(line);
+        break;
+      case Section::kHotSpot:
+        status = ReadHotSpotBlocks(lines, line);
+        if (status == LineStatus::kError) return -1;
+        break;
+    }
+  }
+  eventCount = SizeOf(events.size());
+  markerCount = SizeOf(markers.size());
+  hotSpotCount = SizeOf(hotSpots.size());
+  linkCount = SizeOf(links.size());
+  effectCount = SizeOf(effects.size());
+  return 0;
+}
+
+// One pass of hotSpotCount blocks, the first starting at header. Inside a block every content
+// line is a header or a key-frame line, section headers included. Each block takes at least one
+// line, so a pass ends at the end of the input however large the count.
+LineStatus CProjectInfo::ReadHotSpotBlocks(LineSource& lines, std::string& header) {
+  LineStatus status = LineStatus::kLine;
+  for (int32_t i = 0; i < hotSpotCount; ++i) {
+    if (i > 0) {
+      status = NextContentLine(lines, header);
+      if (status != LineStatus::kLine) return status;
+    }
+    int32_t count = 0;
+    const int position = AddHotSpot(header, count);
+    std::vector<std::string> keyLines;
+    std::string keyLine;
+    for (int32_t k = 0; k < count; ++k) {
+      status = NextContentLine(lines, keyLine);
+      if (status != LineStatus::kLine) break;
+      keyLines.push_back(std::move(keyLine));
+    }
+    SetHotSpotKeyFrames(keyLines, position);
+    if (status != LineStatus::kLine) return status;
+  }
+  return status;
+}
+
+void CProjectInfo::RemoveAll() {
+  events.clear();
+  eventCount = 0;
+  markers.clear();
+  markerCount = 0;
+  hotSpots.clear();
+  hotSpotCount = 0;
+  links.clear();
+  linkCount = 0;
+  effects.clear();
+  effectCount = 0;
+}
+
+int CProjectInfo::AddEvent(std::string_view line) { return Append(events, line); }
+int CProjectInfo::AddMarker(std::string_view line) { return Append(markers, line); }
+int CProjectInfo::AddLink(std::string_view line) { return Append(links, line); }
+int CProjectInfo::AddEffect(std::string_view line) { return Append(effects, line); }
+
+int CProjectInfo::AddHotSpot(std::string_view line, int32_t& keyFrameCount) {
+  const int position = Append(hotSpots, line);
+  keyFrameCount = hotSpots[position]->keyFrameCount;
+  return position;
+}
+
+int CProjectInfo::SetHotSpotKeyFrames(const std::vector<std::string>& lines, int index) {
+  if (index < 0 || static_cast<std::size_t>(index) >= hotSpots.size()) return -1;
+  hotSpots[index]->ParseKeyFrames(lines);
+  return index;
+}
+
+int CProjectInfo::FindEvent(std::string_view name, int index, const CEventInfo** record) const {
+  return Find(events, name, index, record);
+}
+
+int CProjectInfo::FindMarker(std::string_view name, int index, const CMarkerInfo** record) const {
+  return Find(markers, name, index, record);
+}
+
+int CProjectInfo::FindHotSpot(std::string_view name, int index,
+                              const CHotSpotInfo** record) const {
+  return Find(hotSpots, name, index, record);
+}
+
+int CProjectInfo::FindEffect(std::string_view name, int index, const CEffectInfo** record) const {
+  return Find(effects, name, index, record);
+}
