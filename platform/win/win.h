@@ -201,3 +201,23 @@ DWORD GetTickCount();
 int LoadStringA(HINSTANCE instance, UINT id, char* buffer, int bufferMax);
 
 }  // namespace win
+
+namespace win {
+
+// --- Multibyte code page ---------------------------------------------------------------------
+// The process's ANSI code page. Single-byte by default (CP_ACP acts as 1252: no lead bytes);
+// 932 (Shift JIS) can be selected, which gives its lead and trail byte ranges.
+inline constexpr UINT CP_ACP = 0;
+void SetAnsiCodePage(UINT codePage);  // 932 for Shift JIS; anything else is single-byte
+UINT GetACP();
+BOOL IsDBCSLeadByte(unsigned char byte);
+// Whether byte can be the second byte of a double-byte character in the ANSI code page.
+BOOL IsDBCSTrailByte(unsigned char byte);
+// Converts a zero-terminated (count -1) or counted multibyte string to 16-bit units. The
+// conversion keeps each byte as one unit (0-255), so the bytes of a file path survive the round
+// trip to the file system. Returns the number of units written, including the terminating zero
+// when count is -1; with wideMax 0 returns the size needed; 0 when the buffer is too small.
+int MultiByteToWideChar(UINT codePage, DWORD flags, const char* text, int count, char16_t* wide,
+                        int wideMax);
+
+}  // namespace win

@@ -1,0 +1,44 @@
+// The browser desktop: the win layer's backend inside a browser. Each instance's area in the
+// page is a window; timers run through NPN_ScheduleTimer; posted messages are drained on the
+// browser's thread through NPN_PluginThreadAsyncCall; X events from NPP_HandleEvent become
+// WM_* messages to the area window.
+//
+// Browsers that lack a service degrade as follows: without NPN_ScheduleTimer, timers run as
+// GLib timeouts on the default main context when the host runs one, else they never fire
+// (no position ticks, no double-click timeout); without NPN_PluginThreadAsyncCall, posted
+// messages are dispatched when the browser next calls into the instance.
+#pragma once
+
+#include <cstdint>
+
+#include "platform/npapi/npapi.h"
+#include "platform/win/win.h"
+
+namespace npdesk {
+
+// Makes the browser desktop current; idempotent.
+void Install();
+// Destroys the desktop and every window left on it.
+void Uninstall();
+
+// Marks the browser's call into instance: windows created meanwhile belong to it, and on leaving
+// the outermost scope, posted messages that could not be handed to the browser are dispatched.
+class InstanceScope {
+ public:
+  explicit InstanceScope(NPP instance);
+  ~InstanceScope();
+  InstanceScope(const InstanceScope&) = delete;
+  InstanceScope& operator=(const InstanceScope&) = delete;
+
+ private:
+  NPP previous_;
+};
+
+// The instance's area window, made at the first call, sized from the browser's description.
+win::HWND AttachArea(NPP instance, const NPWindow* window);
+// Destroys every window that belongs to the instance and discards its queued messages.
+void InstanceDestroyed(NPP instance);
+// Translates an X event into the area window's messages; 1 when the plug-in handled it.
+int16_t HandleEvent(NPP instance, void* event);
+
+}  // namespace npdesk

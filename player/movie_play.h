@@ -1,0 +1,96 @@
+// CKLMoviePlay: plays one instance's movie through a media graph, owns the instance's project,
+// and receives the graph's notices and its position ticks on a hidden notification window.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+#include "platform/win/win.h"
+#include "project/project_info.h"
+
+class CKLPluginWindow;
+
+namespace dshow {
+struct IGraphBuilder;
+struct IMediaControl;
+struct IMediaSeeking;
+struct IMediaEventEx;
+struct IVideoWindow;
+struct IBasicVideo;
+struct IAnchorOverlay;
+}  // namespace dshow
+
+enum MovieState : int32_t {
+  MOVIE_NONE = 0,
+  MOVIE_STOPPED = 1,
+  MOVIE_PAUSED = 2,
+  MOVIE_PLAYING = 3,
+};
+
+inline constexpr win::UINT_PTR IDT_POSITION = 21;
+inline constexpr win::UINT kPositionIntervalMs = 100;
+
+class CKLMoviePlay {
+ public:
+  CKLMoviePlay(CKLPluginWindow* owner, int32_t showAnchor, int32_t autoPlay, int32_t autoRepeat);
+  ~CKLMoviePlay();
+  CKLMoviePlay(const CKLMoviePlay&) = delete;
+  CKLMoviePlay& operator=(const CKLMoviePlay&) = delete;
+
+  int OpenProject(const char* path);
+  const char* GetMovieName() const;
+  int OpenMovie(win::HWND window, const char* path);
+  int SetVideoSize(int32_t width, int32_t height);
+  int Play(int32_t frame);
+  int Pause();
+  int Stop();
+  int Seek(int32_t frame);
+  int32_t GetCurrentFrame();
+  void OnNotify();
+
+  int CreateGraph();
+  int RenderFile(win::HWND window, const char* path);
+  void ReleaseGraph();
+
+  // Anchors, markers and events during playback.
+  int SetAnchorInfo();
+  void SetShowAnchor(int32_t show);
+  void OnSeeking(int32_t frame);
+  void SelectAnchor(int32_t index);
+
+  // Fields, in order.
+  char* m_projectPath = nullptr;
+  CProjectInfo* m_project = nullptr;
+  int32_t m_hotSpotCount = 0;
+  int32_t m_selected = -1;
+  char* m_moviePath = nullptr;
+  CKLPluginWindow* m_owner = nullptr;
+  dshow::IGraphBuilder* m_graph = nullptr;
+  dshow::IMediaControl* m_control = nullptr;
+  dshow::IMediaSeeking* m_seeking = nullptr;
+  dshow::IMediaEventEx* m_events = nullptr;
+  dshow::IVideoWindow* m_videoWindow = nullptr;
+  dshow::IBasicVideo* m_basicVideo = nullptr;
+  dshow::IAnchorOverlay* m_overlay = nullptr;
+  int32_t* m_anchorIds = nullptr;
+  win::HWND m_notifyWnd = nullptr;
+  win::WNDPROC m_prevNotifyProc = nullptr;
+  int32_t m_state = MOVIE_NONE;
+  int32_t m_curFrame = -1;
+  int32_t m_prevFrame = -1;
+  int32_t m_duration = -1;
+  int32_t m_showAnchor = 0;
+  int32_t m_autoPlay = 0;
+  int32_t m_autoRepeat = 0;
+  int32_t m_videoWidth = 0;
+  int32_t m_videoHeight = 0;
+  int32_t m_displayWidth = 0;
+  int32_t m_displayHeight = 0;
+
+ private:
+  bool m_projectRead = false;  // OpenProject succeeded: only then is source the movie's name
+
+  static win::LRESULT NotifyProc(win::HWND hwnd, win::UINT msg, win::WPARAM wParam,
+                                 win::LPARAM lParam);
+  void Trace(const char* text) const;
+};
