@@ -1,6 +1,5 @@
 #include "project/profile.h"
 
-#include <cstring>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -60,7 +59,7 @@ std::size_t GetPrivateProfileString(const char* section, const char* key, const 
     while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
   }
   const std::size_t count = text.size() < size - 1 ? text.size() : size - 1;
-  std::memcpy(buffer, text.data(), count);
+  text.copy(buffer, count);
   buffer[count] = '\0';
   return count;
 }

@@ -2,6 +2,8 @@
 
 #include <array>
 #include <limits>
+#include <new>
+#include <stdexcept>
 #include <optional>
 
 #include "project/fields.h"
@@ -35,7 +37,9 @@ LineStatus NextContentLine(LineSource& lines, std::string& line) {
     if (status != LineStatus::kLine) return status;
     const std::string_view text = klp::TrimBlanks(line);
     if (text.empty() || text.front() == ';') continue;
-    if (text.size() != line.size()) line = std::string(text);
+    const std::size_t begin = text.data() - line.data();
+    line.resize(begin + text.size());
+    line.erase(0, begin);
     return LineStatus::kLine;
   }
 }
@@ -76,23 +80,30 @@ int Find(const std::vector<std::unique_ptr<Record>>& list, std::string_view name
 CProjectInfo::~CProjectInfo() { RemoveAll(); }
 
 int CProjectInfo::Read(const std::string& filePath) {
-  path = filePath;
-  char value[256];
-  const auto global = [&](const char* key) {
-    klp::GetPrivateProfileString("Global", key, "*", value, sizeof value, path.c_str());
-    return std::string(value);
-  };
-  version = global("KLPVersion");
-  source = global("Source");
-  eventCount = klp::DecimalValue(global("Event"));
-  markerCount = klp::DecimalValue(global("Marker"));
-  hotSpotCount = klp::DecimalValue(global("HotSpot"));
-  linkCount = klp::DecimalValue(global("Link"));
-  effectCount = klp::DecimalValue(global("Effect"));
+  // Running out of memory on an outsized file fails the read; nothing is thrown to the caller.
+  try {
+    path = filePath;
+    char value[256];
+    const auto global = [&](const char* key) {
+      klp::GetPrivateProfileString("Global", key, "*", value, sizeof value, path.c_str());
+      return std::string(value);
+    };
+    version = global("KLPVersion");
+    source = global("Source");
+    eventCount = klp::DecimalValue(global("Event"));
+    markerCount = klp::DecimalValue(global("Marker"));
+    hotSpotCount = klp::DecimalValue(global("HotSpot"));
+    linkCount = klp::DecimalValue(global("Link"));
+    effectCount = klp::DecimalValue(global("Effect"));
 
-  klp::FileLineReader lines(path);
-  if (!lines.IsOpen()) return -1;
-  return ReadRecords(lines);
+    klp::FileLineReader lines(path);
+    if (!lines.IsOpen()) return -1;
+    return ReadRecords(lines);
+  } catch (const std::bad_alloc&) {
+    return -1;
+  } catch (const std::length_error&) {
+    return -1;
+  }
 }
 
 int CProjectInfo::ReadRecords(LineSource& lines) {

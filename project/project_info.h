@@ -23,11 +23,12 @@ class CProjectInfo {
   CProjectInfo(const CProjectInfo&) = delete;
   CProjectInfo& operator=(const CProjectInfo&) = delete;
 
-  // Reads the project file at path: 0 on success, -1 when the file cannot be opened or a read
-  // fails. Records are appended to the lists, which are not emptied first. On success the five
+  // Reads the project file at path: 0 on success, -1 when the file cannot be opened, a read
+  // fails or memory runs out. Records are appended to the lists, which are not emptied first. On success the five
   // counts are the sizes of the lists; on failure they keep the "Global" section's values.
   int Read(const std::string& path);
   // The line loop of Read over lines already opened, after the "Global" values are in place.
+  // Unlike Read, lets an allocation failure through.
   int ReadRecords(klp::LineSource& lines);
 
   // Deletes every record of every list and sets the counts to 0.
