@@ -113,6 +113,12 @@ void SimDesktop::WindowDestroyed(win::Window& window) { surfaces_.erase(window.h
 win::HDC SimDesktop::PaintSurface(win::Window& window) {
   Surface* s = SurfaceOf(window.handle);
   if (!s) return nullptr;
+  int w = window.rect.right - window.rect.left, h = window.rect.bottom - window.rect.top;
+  if (w != s->width || h != s->height) {  // the window was moved or resized
+    s->width = w;
+    s->height = h;
+    s->pixels.assign(static_cast<size_t>(w) * static_cast<size_t>(h), 0);
+  }
   ++s->paints;
   return reinterpret_cast<win::HDC>(s);
 }

@@ -14,12 +14,7 @@
 
 namespace sim {
 
-struct Surface {
-  int width = 0;
-  int height = 0;
-  std::vector<uint32_t> pixels;  // 0x00RRGGBB, row-major
-  int paints = 0;                // number of BeginPaint calls on this surface
-};
+using Surface = win::Surface;
 
 class SimDesktop : public win::Desktop {
  public:

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 namespace win {
 
@@ -180,6 +181,16 @@ BOOL PostMessageA(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
 BOOL PeekMessageA(MSG* msg, HWND hwnd, UINT filterMin, UINT filterMax, UINT removeMsg);
 
 // --- Painting --------------------------------------------------------------------------------
+// What an HDC from BeginPaint points to: the window's pixels as 0x00RRGGBB, row-major, in the
+// window's client coordinates. Backends own the surfaces.
+struct Surface {
+  int width = 0;
+  int height = 0;
+  std::vector<uint32_t> pixels;
+  int paints = 0;  // number of BeginPaint calls on this surface
+};
+inline Surface* SurfaceFromDC(HDC dc) { return reinterpret_cast<Surface*>(dc); }
+
 BOOL InvalidateRect(HWND hwnd, const RECT* rect, BOOL erase);
 BOOL UpdateWindow(HWND hwnd);  // sends WM_PAINT at once when the window needs painting
 HDC BeginPaint(HWND hwnd, PAINTSTRUCT* ps);
