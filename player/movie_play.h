@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "platform/win/win.h"
+#include "player/anchor_geometry.h"
 #include "project/project_info.h"
 
 class CKLPluginWindow;
@@ -54,9 +55,16 @@ class CKLMoviePlay {
 
   // Anchors, markers and events during playback.
   int SetAnchorInfo();
-  void SetShowAnchor(int32_t show);
-  void OnSeeking(int32_t frame);
+  int SetShowAnchor(int32_t show);
   void SelectAnchor(int32_t index);
+  bool GetAnchorRect(int32_t index, int32_t frame, anchors::Rect* rect) const;
+  bool MapToDisplay(const anchors::Rect& video, anchors::Rect* display) const;
+  int32_t AnchorAt(int32_t frame, anchors::Point point) const;
+  bool IsOverAnchor(anchors::Point point);
+  bool SelectAnchorAt(anchors::Point point);
+  void OnSeeking(int32_t frame);
+  int GotoAnchor(const char* name);
+  int GotoMarker(const char* name);
 
   // Fields, in order.
   char* m_projectPath = nullptr;

@@ -48,6 +48,13 @@ int32_t CKLMoviePlay::GetCurrentFrame() { return -1; }
 void CKLMoviePlay::OnNotify() { Trace("! CKLMoviePlay::OnNotify 01"); }
 
 int CKLMoviePlay::SetAnchorInfo() { return 0; }
-void CKLMoviePlay::SetShowAnchor(int32_t show) { m_showAnchor = show; }
-void CKLMoviePlay::OnSeeking(int32_t) {}
+int CKLMoviePlay::SetShowAnchor(int32_t) { return 0; }
 void CKLMoviePlay::SelectAnchor(int32_t index) { m_selected = index; }
+bool CKLMoviePlay::GetAnchorRect(int32_t, int32_t, anchors::Rect*) const { return false; }
+bool CKLMoviePlay::MapToDisplay(const anchors::Rect&, anchors::Rect*) const { return false; }
+int32_t CKLMoviePlay::AnchorAt(int32_t, anchors::Point) const { return -1; }
+bool CKLMoviePlay::IsOverAnchor(anchors::Point) { return false; }
+bool CKLMoviePlay::SelectAnchorAt(anchors::Point) { return false; }
+void CKLMoviePlay::OnSeeking(int32_t) {}
+int CKLMoviePlay::GotoAnchor(const char*) { return 0; }
+int CKLMoviePlay::GotoMarker(const char*) { return 0; }
