@@ -24,8 +24,9 @@ class CProjectInfo {
   CProjectInfo& operator=(const CProjectInfo&) = delete;
 
   // Reads the project file at path: 0 on success, -1 when the file cannot be opened, a read
-  // fails or memory runs out. Records are appended to the lists, which are not emptied first. On success the five
-  // counts are the sizes of the lists; on failure they keep the "Global" section's values.
+  // fails or memory runs out. Records are appended to the lists, which are not emptied first.
+  // On success the five counts are the sizes of the lists; on failure they keep the "Global"
+  // section's values.
   int Read(const std::string& path);
   // The line loop of Read over lines already opened, after the "Global" values are in place.
   // Unlike Read, lets an allocation failure through.

@@ -1,6 +1,6 @@
-// Read throughput of CProjectInfo::Read on generated projects of about 5, 10, 20 and 50 MB. Each
-// unit of a project is one hot spot with 10 key frames plus a marker, an event, a link and an
-// effect (about 500 bytes), so the 50 MB project holds 100 000 hot spots.
+// Read throughput of CProjectInfo::Read on generated projects of about 5, 10, 20 and 50 MB
+// (10^6 bytes). Each unit of a project is one hot spot with 10 key frames plus a marker, an event,
+// a link and an effect (about 500 bytes), so the 50 MB project holds 100 000 hot spots.
 #include <benchmark/benchmark.h>
 
 #include <cstdint>

@@ -67,7 +67,8 @@ TEST_F(ProfileReader, MissingFileSectionOrKeyGivesTheDefault) {
 }
 
 TEST_F(ProfileReader, ValueIsCutToTheBuffer) {
-  const std::string path = dir_.Write("p.klp", "[Global]\nSource=\"" + std::string(300, 'v') + "\"");
+  const std::string value = "\"" + std::string(300, 'v') + "\"";
+  const std::string path = dir_.Write("p.klp", "[Global]\nSource=" + value);
   EXPECT_EQ(Get(path, "Source", "*", 256), std::string(255, 'v'));
   EXPECT_EQ(Get(path, "Source", "*", 1), "");
   char untouched = 'u';

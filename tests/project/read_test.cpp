@@ -145,8 +145,8 @@ TEST_F(ProjectRead, WithoutAHotSpotCountTheSectionIsDropped) {
 }
 
 TEST_F(ProjectRead, HeadersMatchAnyCaseButOnlyAlone) {
-  ASSERT_EQ(Read("[Global]\nHotSpot=1\n[marker]\nm:1\n  [HotSpot] ; spots\n[hotspot]\n(a::r:1-2:0)\n"
-                 "[HOTSPOT]\n(b::c:1-2:0)\n"),
+  ASSERT_EQ(Read("[Global]\nHotSpot=1\n[marker]\nm:1\n  [HotSpot] ; spots\n"
+                 "[hotspot]\n(a::r:1-2:0)\n[HOTSPOT]\n(b::c:1-2:0)\n"),
             0);
   ASSERT_EQ(project_.markers.size(), 2u);
   EXPECT_EQ(project_.markers[1]->name, "[HotSpot] ; spots");
