@@ -76,11 +76,11 @@ inline constexpr DWORD AM_SEEKING_PositioningBitsMask = 3;
 inline constexpr LONG AM_MEDIAEVENT_NONOTIFY = 1;
 
 // Event codes of IMediaEventEx::GetEvent.
-inline constexpr LONG EC_COMPLETE = 0x01;       // param1: HRESULT of the playback, param2: 0
+inline constexpr LONG EC_COMPLETE = 0x01;    // param1: HRESULT of the playback, param2: 0
 inline constexpr LONG EC_USERABORT = 0x02;
-inline constexpr LONG EC_ERRORABORT = 0x03;     // param1: the failing HRESULT
+inline constexpr LONG EC_ERRORABORT = 0x03;  // param1: the failing HRESULT
 inline constexpr LONG EC_CLOCK_CHANGED = 0x0D;
-inline constexpr LONG EC_PAUSED = 0x0E;         // param1: HRESULT of the pause
+inline constexpr LONG EC_PAUSED = 0x0E;      // param1: HRESULT of the pause
 
 // Results.
 inline constexpr HRESULT E_ABORT = static_cast<HRESULT>(0x80004004u);  // GetEvent: queue empty
@@ -114,7 +114,9 @@ struct IMediaControl : com::IUnknown {
   virtual HRESULT Pause() = 0;
   // Pauses (so the current frame is shown), then stops; the position is kept.
   virtual HRESULT StopWhenReady() = 0;
-  // VFW_S_STATE_INTERMEDIATE while a transition is still running after msTimeout.
+  // VFW_S_STATE_INTERMEDIATE while a transition is still running after msTimeout. The player
+  // waits with INFINITE when it releases the graph, so a backend must return even then: once the
+  // transition is done, or with VFW_S_STATE_INTERMEDIATE when it cannot complete.
   virtual HRESULT GetState(LONG msTimeout, OAFilterState* state) = 0;
 
  protected:
