@@ -8,6 +8,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <set>
 
 #include "platform/win/desktop.h"
 #include "plugin/services.h"
@@ -78,22 +79,31 @@ class BrowserDesktop final : public win::Desktop {
   }
 
   // --- Posted messages ----------------------------------------------------------------------
+  // One drain call is kept on its way per instance: browsers cancel the async calls of a
+  // destroyed instance, so a drain scheduled through one instance cannot serve the others.
   void MessagePosted(win::HWND hwnd) override {
-    if (drainScheduled_.exchange(true)) return;
     NPP owner = OwnerOf(hwnd);
     if (owner && NPN_HasPluginThreadAsyncCall()) {
-      NPN_PluginThreadAsyncCall(owner, &DrainThunk, nullptr);
+      {
+        std::lock_guard lock(drainLock_);
+        if (!drainPending_.insert(owner).second) return;
+      }
+      NPN_PluginThreadAsyncCall(owner, &DrainThunk, owner);
     } else {
       drainOnLeave_ = true;  // dispatched when the browser next leaves a call into the module
     }
   }
-  static void DrainThunk(void*) {
-    if (g_desk) g_desk->Drain();
+  static void DrainThunk(void* owner) {
+    if (g_desk) g_desk->Drain(static_cast<NPP>(owner));
   }
-  void Drain() {
-    drainScheduled_ = false;
+  void Drain(NPP owner) {
+    ForgetDrain(owner);
     drainOnLeave_ = false;
     DispatchPosted();
+  }
+  void ForgetDrain(NPP owner) {
+    std::lock_guard lock(drainLock_);
+    drainPending_.erase(owner);
   }
   bool DrainPendingOnLeave() const { return drainOnLeave_; }
 
@@ -128,7 +138,8 @@ class BrowserDesktop final : public win::Desktop {
   std::map<win::HWND, NPP> owners_;
   std::map<std::pair<win::HWND, win::UINT_PTR>, std::pair<NPP, uint32_t>> timers_;
   std::map<std::pair<NPP, uint32_t>, std::pair<win::HWND, win::UINT_PTR>> byBrowserId_;
-  std::atomic<bool> drainScheduled_{false};
+  std::mutex drainLock_;
+  std::set<NPP> drainPending_;  // instances with a drain call on its way
   std::atomic<bool> drainOnLeave_{false};
 
   friend win::HWND npdesk::AttachArea(NPP, const NPWindow*);
@@ -166,7 +177,7 @@ InstanceScope::InstanceScope(NPP instance) : previous_(t_scope) {
 
 InstanceScope::~InstanceScope() {
   t_scope = previous_;
-  if (--t_depth == 0 && g_desk && g_desk->DrainPendingOnLeave()) g_desk->Drain();
+  if (--t_depth == 0 && g_desk && g_desk->DrainPendingOnLeave()) g_desk->Drain(nullptr);
 }
 
 win::HWND AttachArea(NPP instance, const NPWindow* window) {
@@ -201,6 +212,7 @@ void InstanceDestroyed(NPP instance) {
       g_desk->areaStates_.erase(h);
     }
   g_desk->areas.erase(instance);
+  g_desk->ForgetDrain(instance);
 }
 
 int16_t HandleEvent(NPP instance, void* event) {
