@@ -296,6 +296,7 @@ KLP_EXPORT NPError NP_Initialize(NPNetscapeFuncs* browser, NPPluginFuncs* funcs)
 KLP_EXPORT NPError NP_Shutdown() {
   return Guarded<NPError>(NPERR_NO_ERROR, [] {
     ReleaseScriptClass();
+    npdesk::Uninstall();  // every instance is gone; the next NP_Initialize makes a new desktop
     SetBrowserFuncs(nullptr);
     return NPERR_NO_ERROR;
   });
