@@ -11,10 +11,22 @@
 
 using klp::LineSource;
 using klp::LineStatus;
+using klp::LineUse;
+using klp::Section;
+
+// The lines being read, counted, and the observer told of each (none: nothing is told).
+struct klp::LineCursor {
+  LineSource& source;
+  klp::ReadObserver* observer;
+  int64_t number = 0;
+
+  void Tell(std::string_view text, LineUse use, Section section, int index = -1,
+            int32_t part = -1) const {
+    if (observer != nullptr) observer->OnLine({number, text, use, section, index, part});
+  }
+};
 
 namespace {
-
-enum class Section { kNone, kEvent, kMarker, kHotSpot, kLink, kEffect };
 
 std::optional<Section> HeaderSection(std::string_view line) {
   static constexpr std::array<std::pair<std::string_view, Section>, 5> kHeaders{{
@@ -30,13 +42,18 @@ std::optional<Section> HeaderSection(std::string_view line) {
   return std::nullopt;
 }
 
-// The next line that is neither blank nor a comment, trimmed.
-LineStatus NextContentLine(LineSource& lines, std::string& line) {
+// The next line that is neither blank nor a comment, trimmed. Skipped lines are told as such
+// while the open section is `section`.
+LineStatus NextContentLine(klp::LineCursor& lines, std::string& line, Section section) {
   for (;;) {
-    const LineStatus status = lines.Next(line);
+    const LineStatus status = lines.source.Next(line);
     if (status != LineStatus::kLine) return status;
+    ++lines.number;
     const std::string_view text = klp::TrimBlanks(line);
-    if (text.empty() || text.front() == ';') continue;
+    if (text.empty() || text.front() == ';') {
+      lines.Tell(text, LineUse::kSkipped, section);
+      continue;
+    }
     const std::size_t begin = text.data() - line.data();
     line.resize(begin + text.size());
     line.erase(0, begin);
@@ -79,7 +96,7 @@ int Find(const std::vector<std::unique_ptr<Record>>& list, std::string_view name
 
 CProjectInfo::~CProjectInfo() { RemoveAll(); }
 
-int CProjectInfo::Read(const std::string& filePath) {
+int CProjectInfo::Read(const std::string& filePath, klp::ReadObserver* observer) {
   // Running out of memory on an outsized file fails the read; nothing is thrown to the caller.
   try {
     path = filePath;
@@ -95,10 +112,11 @@ int CProjectInfo::Read(const std::string& filePath) {
     hotSpotCount = klp::DecimalValue(global("HotSpot"));
     linkCount = klp::DecimalValue(global("Link"));
     effectCount = klp::DecimalValue(global("Effect"));
+    if (observer != nullptr) observer->OnGlobal(*this);
 
     klp::FileLineReader lines(path);
     if (!lines.IsOpen()) return -1;
-    return ReadRecords(lines);
+    return ReadRecords(lines, observer);
   } catch (const std::bad_alloc&) {
     return -1;
   } catch (const std::length_error&) {
@@ -106,31 +124,34 @@ int CProjectInfo::Read(const std::string& filePath) {
   }
 }
 
-int CProjectInfo::ReadRecords(LineSource& lines) {
+int CProjectInfo::ReadRecords(LineSource& input, klp::ReadObserver* observer) {
+  klp::LineCursor lines{input, observer};
   Section open = Section::kNone;
   std::string line;
   for (;;) {
-    LineStatus status = NextContentLine(lines, line);
+    LineStatus status = NextContentLine(lines, line, open);
     if (status == LineStatus::kError) return -1;
     if (status == LineStatus::kEnd) break;
     if (const auto header = HeaderSection(line)) {
       open = *header;
+      lines.Tell(line, LineUse::kSectionHeader, open);
       continue;
     }
     switch (open) {
       case Section::kNone:
+        lines.Tell(line, LineUse::kOutside, open);
         break;
       case Section::kEvent:
-        AddEvent(line);
+        lines.Tell(line, LineUse::kEvent, open, AddEvent(line));
         break;
       case Section::kMarker:
-        AddMarker(line);
+        lines.Tell(line, LineUse::kMarker, open, AddMarker(line));
         break;
       case Section::kLink:
-        AddLink(line);
+        lines.Tell(line, LineUse::kLink, open, AddLink(line));
         break;
       case Section::kEffect:
-        AddEffect(line);
+        lines.Tell(line, LineUse::kEffect, open, AddEffect(line));
         break;
       case Section::kHotSpot:
         status = ReadHotSpotBlocks(lines, line);
@@ -149,20 +170,23 @@ int CProjectInfo::ReadRecords(LineSource& lines) {
 // One pass of hotSpotCount blocks, the first starting at header. Inside a block every content
 // line is a header or a key-frame line, section headers included. Each block takes at least one
 // line, so a pass ends at the end of the input however large the count.
-LineStatus CProjectInfo::ReadHotSpotBlocks(LineSource& lines, std::string& header) {
+LineStatus CProjectInfo::ReadHotSpotBlocks(klp::LineCursor& lines, std::string& header) {
+  if (hotSpotCount <= 0) lines.Tell(header, LineUse::kDropped, Section::kHotSpot);
   LineStatus status = LineStatus::kLine;
   for (int32_t i = 0; i < hotSpotCount; ++i) {
     if (i > 0) {
-      status = NextContentLine(lines, header);
+      status = NextContentLine(lines, header, Section::kHotSpot);
       if (status != LineStatus::kLine) return status;
     }
     int32_t count = 0;
     const int position = AddHotSpot(header, count);
+    lines.Tell(header, LineUse::kHotSpotHeader, Section::kHotSpot, position, i);
     std::vector<std::string> keyLines;
     std::string keyLine;
     for (int32_t k = 0; k < count; ++k) {
-      status = NextContentLine(lines, keyLine);
+      status = NextContentLine(lines, keyLine, Section::kHotSpot);
       if (status != LineStatus::kLine) break;
+      lines.Tell(keyLine, LineUse::kKeyFrame, Section::kHotSpot, position, k);
       keyLines.push_back(std::move(keyLine));
     }
     SetHotSpotKeyFrames(keyLines, position);

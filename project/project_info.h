@@ -14,7 +14,12 @@
 #include <vector>
 
 #include "project/line_reader.h"
+#include "project/read_observer.h"
 #include "project/records.h"
+
+namespace klp {
+struct LineCursor;
+}
 
 class CProjectInfo {
  public:
@@ -26,11 +31,12 @@ class CProjectInfo {
   // Reads the project file at path: 0 on success, -1 when the file cannot be opened, a read
   // fails or memory runs out. Records are appended to the lists, which are not emptied first.
   // On success the five counts are the sizes of the lists; on failure they keep the "Global"
-  // section's values.
-  int Read(const std::string& path);
+  // section's values. An observer, when given, is told the "Global" values and how each line
+  // was taken; it changes nothing in the read.
+  int Read(const std::string& path, klp::ReadObserver* observer = nullptr);
   // The line loop of Read over lines already opened, after the "Global" values are in place.
   // Unlike Read, lets an allocation failure through.
-  int ReadRecords(klp::LineSource& lines);
+  int ReadRecords(klp::LineSource& lines, klp::ReadObserver* observer = nullptr);
 
   // Deletes every record of every list and sets the counts to 0.
   void RemoveAll();
@@ -68,5 +74,5 @@ class CProjectInfo {
   std::string path;  // path last given to Read
 
  private:
-  klp::LineStatus ReadHotSpotBlocks(klp::LineSource& lines, std::string& header);
+  klp::LineStatus ReadHotSpotBlocks(klp::LineCursor& lines, std::string& header);
 };
