@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <cstring>
 #include <string>
+#include <variant>
+
+#include "resources/data.h"
 
 namespace resources {
 namespace {
@@ -48,7 +51,37 @@ constexpr VersionInfo kVersion = {
     {2, 50, 7, 0},
 };
 
+// Bitmaps, cursors and dialogs by id.
+struct Entry {
+  unsigned id;
+  std::variant<const Bitmap& (*)(), const Cursor& (*)(), const DialogTemplate& (*)()> data;
+};
+
+constexpr Entry kTable[] = {
+    {IDB_IDLE, &IdleBitmap},
+    {IDC_ANCHOR, &AnchorCursor},
+    {IDD_ABOUT, &AboutDialog},
+    {IDD_PROPERTIES, &PropertiesDialog},
+};
+
+template <typename T>
+const T* Find(unsigned id) {
+  for (const Entry& e : kTable)
+    if (auto* get = std::get_if<const T& (*)()>(&e.data); get && e.id == id) return &(*get)();
+  return nullptr;
+}
+
 }  // namespace
+
+const Bitmap* FindBitmap(unsigned id) { return Find<Bitmap>(id); }
+const Cursor* FindCursor(unsigned id) { return Find<Cursor>(id); }
+const DialogTemplate* FindDialog(unsigned id) { return Find<DialogTemplate>(id); }
+
+const DialogControl* DialogTemplate::Find(int controlId) const {
+  for (size_t i = 0; i < controlCount; ++i)
+    if (controls[i].id == controlId) return &controls[i];
+  return nullptr;
+}
 
 std::string_view FindString(unsigned id) {
   for (const auto& e : kStrings)

@@ -51,7 +51,7 @@ void SimDesktop::RunFor(win::DWORD ms) {
   do {
     DispatchPosted();
   } while (RunNextDue(target));
-  now_ = target;
+  now_ = std::max(now_, target);  // a modal loop inside a step may have run the clock further
   DispatchPosted();
 }
 
@@ -109,6 +109,78 @@ void SimDesktop::WindowCreated(win::Window& window) {
 }
 
 void SimDesktop::WindowDestroyed(win::Window& window) { surfaces_.erase(window.handle); }
+
+void SimDesktop::QueueMenuChoice(win::UINT_PTR command, std::function<void()> whileOpen) {
+  menuAnswers_.push_back(MenuAnswer{command, std::move(whileOpen)});
+}
+
+win::UINT_PTR SimDesktop::TrackMenu(const win::Menu& menu, win::UINT flags, win::POINT screen,
+                                    win::HWND owner) {
+  MenuAnswer answer{0, {}};
+  if (!menuAnswers_.empty()) {
+    answer = std::move(menuAnswers_.front());
+    menuAnswers_.pop_front();
+  }
+  menusShown_.push_back(ShownMenu{menu.items, screen, flags, owner, answer.command});
+  if (answer.whileOpen) answer.whileOpen();
+  return answer.command;
+}
+
+SimDesktop::DialogScript& SimDesktop::DialogScript::Click(int controlId) {
+  steps_.push_back([controlId](SimDesktop& d, win::HWND h) { d.ClickDialogControl(h, controlId); });
+  return *this;
+}
+
+SimDesktop::DialogScript& SimDesktop::DialogScript::Enter() {
+  steps_.push_back([](SimDesktop& d, win::HWND h) { d.PressDialogKey(h, win::VK_RETURN); });
+  return *this;
+}
+
+SimDesktop::DialogScript& SimDesktop::DialogScript::Escape() {
+  steps_.push_back([](SimDesktop& d, win::HWND h) { d.PressDialogKey(h, win::VK_ESCAPE); });
+  return *this;
+}
+
+SimDesktop::DialogScript& SimDesktop::DialogScript::CloseBox() {
+  steps_.push_back([](SimDesktop& d, win::HWND h) { d.CloseDialog(h); });
+  return *this;
+}
+
+SimDesktop::DialogScript& SimDesktop::DialogScript::Then(std::function<void(win::HWND)> fn) {
+  steps_.push_back([fn = std::move(fn)](SimDesktop&, win::HWND h) { fn(h); });
+  return *this;
+}
+
+void SimDesktop::QueueDialog(DialogScript script) { dialogScripts_.push_back(std::move(script)); }
+
+void SimDesktop::RunDialog(win::HWND dialog) {
+  DialogScript script;
+  if (!dialogScripts_.empty()) {
+    script = std::move(dialogScripts_.front());
+    dialogScripts_.pop_front();
+  }
+  const win::Dialog* rec = FindDialog(dialog);
+  ShownDialog shown;
+  shown.templateId = rec->tmpl->id;
+  shown.caption = rec->tmpl->caption;
+  shown.owner = rec->owner;
+  shown.rect = Find(dialog)->rect;
+  shown.checksShown = rec->checks;
+  size_t index = dialogsShown_.size();
+  dialogsShown_.push_back(std::move(shown));
+  size_t played = 0;
+  for (auto& step : script.steps_) {
+    if (FindDialog(dialog)->ended) break;
+    step(*this, dialog);
+    ++played;
+  }
+  rec = FindDialog(dialog);
+  ShownDialog& done = dialogsShown_[index];
+  done.checksAtEnd = rec->checks;
+  done.stepsPlayed = played;
+  done.ended = rec->ended;
+  done.result = rec->result;
+}
 
 win::HDC SimDesktop::PaintSurface(win::Window& window) {
   Surface* s = SurfaceOf(window.handle);

@@ -1,13 +1,16 @@
 // SimDesktop: a deterministic desktop for tests. Time is a virtual clock that moves only in
 // RunFor/RunUntil; timers and scheduled calls run in time order and posted messages are
 // dispatched before each step. Painting goes into inspectable memory surfaces; the pointer,
-// the double-click time and the browser's own window procedure are scripted.
+// the double-click time, the browser's own window procedure, the user's answers to pop-up
+// menus and the user's input to dialogs are scripted.
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <map>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "platform/win/desktop.h"
@@ -43,6 +46,50 @@ class SimDesktop : public win::Desktop {
   const std::vector<win::MSG>& BrowserLog() const { return browserLog_; }
   void ClearBrowserLog() { browserLog_.clear(); }
 
+  // --- Scripted menus ------------------------------------------------------------------------
+  // The user's answer to the next pop-up menu: the command to choose, 0 to close it without a
+  // choice. whileOpen runs while the menu is up (the modal loop still runs the clock and posted
+  // messages if it calls RunFor). A menu shown with no answer queued closes without a choice.
+  void QueueMenuChoice(win::UINT_PTR command, std::function<void()> whileOpen = {});
+  struct ShownMenu {
+    std::vector<win::MenuItem> items;
+    win::POINT screen{};
+    win::UINT flags = 0;
+    win::HWND owner = nullptr;
+    win::UINT_PTR answer = 0;
+  };
+  const std::vector<ShownMenu>& MenusShown() const { return menusShown_; }
+
+  // --- Scripted dialogs ----------------------------------------------------------------------
+  // The user's input to the next dialog, step by step; steps after the dialog has ended are not
+  // played. A dialog with no script queued, or still open after its script, is abandoned:
+  // DialogBoxParamA destroys it and returns -1.
+  class DialogScript {
+   public:
+    DialogScript& Click(int controlId);
+    DialogScript& Enter();
+    DialogScript& Escape();
+    DialogScript& CloseBox();
+    DialogScript& Then(std::function<void(win::HWND dialog)> fn);  // test code, dialog open
+
+   private:
+    friend class SimDesktop;
+    std::vector<std::function<void(SimDesktop&, win::HWND)>> steps_;
+  };
+  void QueueDialog(DialogScript script);
+  struct ShownDialog {
+    unsigned templateId = 0;
+    std::string caption;
+    win::HWND owner = nullptr;
+    win::RECT rect{};                        // screen pixels
+    std::map<int, win::UINT> checksShown;    // check marks once WM_INITDIALOG was handled
+    std::map<int, win::UINT> checksAtEnd;    // when the script was over
+    size_t stepsPlayed = 0;
+    bool ended = false;
+    win::INT_PTR result = 0;
+  };
+  const std::vector<ShownDialog>& DialogsShown() const { return dialogsShown_; }
+
   // --- Inspection -----------------------------------------------------------------------------
   Surface* SurfaceOf(win::HWND hwnd);
   const std::vector<win::HCURSOR>& CursorHistory() const { return cursors_; }
@@ -59,6 +106,9 @@ class SimDesktop : public win::Desktop {
   win::POINT PointerPosition() override { return pointer_; }
   win::UINT DoubleClickTime() override { return doubleClick_; }
   win::DWORD Milliseconds() override { return now_; }
+  win::UINT_PTR TrackMenu(const win::Menu& menu, win::UINT flags, win::POINT screen,
+                          win::HWND owner) override;
+  void RunDialog(win::HWND dialog) override;
 
  private:
   static win::LRESULT BrowserProc(win::HWND, win::UINT, win::WPARAM, win::LPARAM);
@@ -78,6 +128,14 @@ class SimDesktop : public win::Desktop {
   std::vector<win::HCURSOR> cursors_;
   win::POINT pointer_{-1, -1};
   win::UINT doubleClick_ = 500;
+  struct MenuAnswer {
+    win::UINT_PTR command;
+    std::function<void()> whileOpen;
+  };
+  std::deque<MenuAnswer> menuAnswers_;
+  std::vector<ShownMenu> menusShown_;
+  std::deque<DialogScript> dialogScripts_;
+  std::vector<ShownDialog> dialogsShown_;
 };
 
 }  // namespace sim

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "platform/win/win.h"
+#include "resources/resources.h"
 
 namespace win {
 
@@ -33,6 +34,33 @@ struct Window {
   bool erase = false;
   bool destroying = false;
   void* backendData = nullptr;  // owned by the backend
+};
+
+struct MenuItem {
+  UINT flags = 0;  // MF_GRAYED, MF_DISABLED, MF_SEPARATOR
+  UINT_PTR id = 0;
+  std::string text;
+  bool Selectable() const { return !(flags & (MF_GRAYED | MF_DISABLED | MF_SEPARATOR)); }
+};
+
+struct Menu {
+  HMENU handle = nullptr;
+  std::vector<MenuItem> items;
+};
+
+// A dialog while DialogBoxParamA runs it.
+struct Dialog {
+  const resources::DialogTemplate* tmpl = nullptr;
+  DLGPROC proc = nullptr;
+  HWND owner = nullptr;
+  std::map<int, UINT> checks;  // check boxes and radio buttons by id
+  bool ended = false;
+  INT_PTR result = 0;
+};
+
+// A memory device context and the bitmap selected into it.
+struct MemoryDC {
+  HGDIOBJ selected = nullptr;
 };
 
 class Desktop {
@@ -59,6 +87,16 @@ class Desktop {
   // The cursor last set through SetCursor.
   HCURSOR cursor() const { return cursor_; }
 
+  // Input to an open dialog, as the user gives it (see DialogBoxParamA). Each returns false
+  // when the dialog is not open, has ended, or has no such control or close box.
+  bool ClickDialogControl(HWND dialog, int id);  // a button, check box or radio button
+  bool PressDialogKey(HWND dialog, UINT vk);      // VK_RETURN or VK_ESCAPE
+  bool CloseDialog(HWND dialog);                  // the caption's close box
+  const Dialog* FindDialog(HWND dialog) const;
+
+  // Bitmaps and memory DCs alive, for leak checks.
+  size_t GdiObjects() const { return bitmaps_.size() + memoryDCs_.size(); }
+
  // Backend hooks, called by the win layer. Timers repeat every elapseMs until StopTimer; the backend calls FireTimer.
   virtual void StartTimer(HWND hwnd, UINT_PTR id, UINT elapseMs) = 0;
   virtual void StopTimer(HWND hwnd, UINT_PTR id) = 0;
@@ -74,6 +112,12 @@ class Desktop {
   virtual HWND WindowAtPoint(POINT screen);
   virtual UINT DoubleClickTime() { return 500; }
   virtual DWORD Milliseconds() = 0;
+  // Presents a pop-up menu at a screen point until it closes; returns the command chosen, 0 for
+  // none. The default presents nothing.
+  virtual UINT_PTR TrackMenu(const Menu& menu, UINT flags, POINT screen, HWND owner) { return 0; }
+  // Runs an open dialog: feeds it the user's input until it has ended (Dialog::ended). Returns
+  // with the dialog still open when the backend cannot present it (the default).
+  virtual void RunDialog(HWND dialog) {}
 
  // State kept by the win layer (win.cpp); backends read it through Find and Windows.
   struct Timer {
@@ -90,6 +134,17 @@ class Desktop {
   std::map<std::pair<HWND, UINT_PTR>, Timer> timers_;
   uintptr_t nextHandle_ = 0x1000;
   HCURSOR cursor_ = nullptr;
+  std::map<HMENU, std::unique_ptr<Menu>> menus_;
+  std::map<HWND, Dialog> dialogs_;
+  std::map<HGDIOBJ, std::unique_ptr<Surface>> bitmaps_;
+  std::map<HDC, MemoryDC> memoryDCs_;
+
+  // A new handle value, never reused on this desktop.
+  uintptr_t NewHandle() {
+    uintptr_t h = nextHandle_;
+    nextHandle_ += 0x10;
+    return h;
+  }
 
   mutable std::mutex queueLock_;  // guards queue_ and live_
   std::deque<MSG> queue_;

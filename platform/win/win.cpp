@@ -4,6 +4,7 @@
 
 #include "platform/win/desktop.h"
 #include "platform/win/win.h"
+#include "resources/resources.h"
 
 namespace win {
 namespace {
@@ -361,8 +362,9 @@ HCURSOR LoadCursorA(HINSTANCE instance, const char* name) {
   // Cursors are named by their resource ids; system cursors are loaded with a null instance.
   if (!IS_INTRESOURCE(name)) return nullptr;
   uintptr_t id = reinterpret_cast<uintptr_t>(name);
-  if (!instance && id != reinterpret_cast<uintptr_t>(IDC_ARROW) &&
-      id != reinterpret_cast<uintptr_t>(IDC_WAIT))
+  if (instance ? !resources::FindCursor(static_cast<unsigned>(id))
+               : id != reinterpret_cast<uintptr_t>(IDC_ARROW) &&
+                     id != reinterpret_cast<uintptr_t>(IDC_WAIT))
     return nullptr;
   return reinterpret_cast<HCURSOR>(id);
 }

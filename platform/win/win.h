@@ -12,6 +12,7 @@
 namespace win {
 
 using BOOL = int;
+using WORD = uint16_t;
 using UINT = uint32_t;
 using DWORD = uint32_t;
 using LONG = int32_t;
@@ -20,6 +21,7 @@ using WPARAM = uintptr_t;
 using LPARAM = intptr_t;
 using LRESULT = intptr_t;
 using LONG_PTR = intptr_t;
+using INT_PTR = intptr_t;
 using UINT_PTR = uintptr_t;
 using HANDLE = void*;
 
@@ -30,6 +32,7 @@ struct HDC__;
 struct HBRUSH__;
 struct HICON__;
 struct HMENU__;
+struct HBITMAP__;
 using HWND = HWND__*;
 using HINSTANCE = HINSTANCE__*;
 using HCURSOR = HCURSOR__*;
@@ -37,12 +40,15 @@ using HDC = HDC__*;
 using HBRUSH = HBRUSH__*;
 using HICON = HICON__*;
 using HMENU = HMENU__*;
+using HBITMAP = HBITMAP__*;
+using HGDIOBJ = void*;
 
 inline constexpr BOOL TRUE = 1;
 inline constexpr BOOL FALSE = 0;
 
 using WNDPROC = LRESULT (*)(HWND, UINT, WPARAM, LPARAM);
 using TIMERPROC = void (*)(HWND, UINT, UINT_PTR, DWORD);
+using DLGPROC = INT_PTR (*)(HWND, UINT, WPARAM, LPARAM);
 
 struct POINT {
   LONG x;
@@ -107,6 +113,9 @@ inline constexpr UINT WM_MBUTTONDOWN = 0x0207;
 inline constexpr UINT WM_MBUTTONUP = 0x0208;
 inline constexpr UINT WM_USER = 0x0400;
 
+// WM_COMMAND from a button: notification code in the high word of WPARAM.
+inline constexpr UINT BN_CLICKED = 0;
+
 // Window styles.
 inline constexpr DWORD WS_OVERLAPPED = 0x00000000;
 inline constexpr DWORD WS_POPUP = 0x80000000;
@@ -131,6 +140,9 @@ inline constexpr WPARAM MK_CONTROL = 0x0008;
 inline constexpr WPARAM MK_MBUTTON = 0x0010;
 
 
+inline constexpr WPARAM MAKEWPARAM(unsigned low, unsigned high) {
+  return static_cast<WPARAM>((low & 0xFFFFu) | ((high & 0xFFFFu) << 16));
+}
 inline constexpr LPARAM MAKELPARAM(unsigned low, unsigned high) {
   return static_cast<LPARAM>(static_cast<uint32_t>((low & 0xFFFFu) | ((high & 0xFFFFu) << 16)));
 }
@@ -197,7 +209,9 @@ HDC BeginPaint(HWND hwnd, PAINTSTRUCT* ps);
 BOOL EndPaint(HWND hwnd, const PAINTSTRUCT* ps);
 
 // --- Cursor and pointer ----------------------------------------------------------------------
-HCURSOR LoadCursorA(HINSTANCE instance, const char* name);  // null instance: system cursors
+// Module cursors by resource id (resources::FindCursor); a null instance loads system cursors.
+// The handle is the id: cursors are shared and never freed.
+HCURSOR LoadCursorA(HINSTANCE instance, const char* name);
 HCURSOR SetCursor(HCURSOR cursor);                           // returns the previous cursor
 BOOL GetCursorPos(POINT* point);
 HWND WindowFromPoint(POINT point);
@@ -205,6 +219,79 @@ BOOL ScreenToClient(HWND hwnd, POINT* point);
 BOOL ClientToScreen(HWND hwnd, POINT* point);
 UINT GetDoubleClickTime();
 DWORD GetTickCount();
+
+// --- Menus ---------------------------------------------------------------------------------
+inline constexpr UINT MF_STRING = 0x0000;
+inline constexpr UINT MF_ENABLED = 0x0000;
+inline constexpr UINT MF_GRAYED = 0x0001;
+inline constexpr UINT MF_DISABLED = 0x0002;
+inline constexpr UINT MF_SEPARATOR = 0x0800;
+inline constexpr UINT TPM_LEFTBUTTON = 0x0000;
+inline constexpr UINT TPM_RIGHTBUTTON = 0x0002;
+inline constexpr UINT TPM_NONOTIFY = 0x0080;
+inline constexpr UINT TPM_RETURNCMD = 0x0100;
+
+HMENU CreatePopupMenu();
+// Appends a string item (text copied) or, with MF_SEPARATOR, a separator. MF_GRAYED and
+// MF_DISABLED items cannot be chosen.
+BOOL AppendMenuA(HMENU menu, UINT flags, UINT_PTR id, const char* text);
+// Shows the menu at the screen point (x, y) and returns when it closes. The chosen item's
+// command is posted to owner as WM_COMMAND (notification code 0) and TRUE returned; with
+// TPM_RETURNCMD it is returned instead, 0 when nothing was chosen. An answer that names no
+// enabled item counts as no choice. FALSE for an unknown menu or owner.
+BOOL TrackPopupMenu(HMENU menu, UINT flags, int x, int y, int reserved, HWND owner,
+                    const RECT* rect);
+BOOL DestroyMenu(HMENU menu);
+
+// --- Dialogs -------------------------------------------------------------------------------
+// Modal dialogs built from the module's templates (resources::FindDialog). While the dialog
+// runs, the backend feeds it input (Desktop::ClickDialogControl, PressDialogKey, CloseDialog),
+// which reaches the dialog procedure as the Windows dialog manager would deliver it: a click on
+// a button is WM_COMMAND with its id (lParam 0: controls are not windows here), Enter is
+// WM_COMMAND with the default button's id, Escape WM_COMMAND IDCANCEL, the close box WM_CLOSE
+// (which, when the procedure does not handle it, becomes WM_COMMAND IDCANCEL).
+inline constexpr int IDOK = 1;
+inline constexpr int IDCANCEL = 2;
+inline constexpr UINT BST_UNCHECKED = 0;
+inline constexpr UINT BST_CHECKED = 1;
+inline constexpr UINT VK_RETURN = 0x0D;
+inline constexpr UINT VK_ESCAPE = 0x1B;
+
+// Creates the dialog (its procedure gets WM_INITDIALOG with initParam), runs it until
+// EndDialog, destroys it (WM_DESTROY) and returns EndDialog's result; -1 when the template is
+// unknown or the backend could not run the dialog to its end.
+INT_PTR DialogBoxParamA(HINSTANCE instance, const char* templateName, HWND owner, DLGPROC proc,
+                        LPARAM initParam);
+BOOL EndDialog(HWND dialog, INT_PTR result);
+// FALSE when the dialog has no check box or radio button with that id.
+BOOL CheckDlgButton(HWND dialog, int id, UINT check);
+UINT IsDlgButtonChecked(HWND dialog, int id);
+// Checks `check` and clears the other buttons with ids first..last.
+BOOL CheckRadioButton(HWND dialog, int first, int last, int check);
+
+// --- GDI: bitmaps and memory device contexts ------------------------------------------------
+// A bitmap is pixels as in Surface. A memory DC draws into the bitmap selected into it; any
+// other HDC is a paint DC from BeginPaint.
+struct BITMAP {
+  LONG bmType;
+  LONG bmWidth;
+  LONG bmHeight;
+  LONG bmWidthBytes;
+  WORD bmPlanes;
+  WORD bmBitsPixel;
+  void* bmBits;
+};
+inline constexpr DWORD SRCCOPY = 0x00CC0020;
+
+HBITMAP LoadBitmapA(HINSTANCE instance, const char* name);  // a module bitmap, by id
+BOOL DeleteObject(HGDIOBJ object);  // FALSE while the bitmap is selected into a DC
+HDC CreateCompatibleDC(HDC dc);
+BOOL DeleteDC(HDC dc);  // releases the bitmap selected into it
+HGDIOBJ SelectObject(HDC dc, HGDIOBJ object);  // the bitmap selected before, or null
+int GetObjectA(HANDLE object, int size, void* out);  // fills a BITMAP; returns bytes written
+// Copies a rectangle (SRCCOPY only), clipped to both surfaces.
+BOOL BitBlt(HDC dest, int x, int y, int width, int height, HDC src, int srcX, int srcY,
+            DWORD rop);
 
 // --- Strings ---------------------------------------------------------------------------------
 // Copies string resource id into buffer (at most bufferMax - 1 bytes and a terminating zero);
