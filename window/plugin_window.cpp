@@ -115,25 +115,60 @@ win::LRESULT CKLPluginWindow::PluginWndProc(win::HWND hwnd, win::UINT msg, win::
     if (CarriesName(msg)) FreeCommandName(reinterpret_cast<char*>(wParam));
     return win::DefWindowProcA(hwnd, msg, wParam, lParam);
   }
-  switch (msg) {
-    case win::WM_PAINT:
-      self->OnPaint(hwnd);
-      break;
-    case WM_KL_ENABLEANCHOR:
-    case WM_KL_ENABLEMARKER:
-    case WM_KL_PLAY:
-    case WM_KL_PAUSE:
-    case WM_KL_STOP:
-      return self->OnKLMessage(msg, wParam, lParam);
-    default:
-      break;
+  const Message m{hwnd, msg, wParam, lParam};
+  // Mouse input counts only on the video; elsewhere, and without a player, it is consumed.
+  if (msg >= win::WM_MOUSEMOVE && msg <= win::WM_RBUTTONDBLCLK &&
+      (!self->m_player || !self->InVideo(m.Point())))
+    return 0;
+
+  struct Route {
+    win::UINT first;
+    win::UINT last;
+    Handled (CKLPluginWindow::*handler)(const Message&);
+  };
+  static constexpr Route kRoutes[] = {
+      {win::WM_PAINT, win::WM_PAINT, &CKLPluginWindow::OnPaintMessage},
+      {win::WM_SETCURSOR, win::WM_SETCURSOR, &CKLPluginWindow::OnSetCursor},
+      {win::WM_COMMAND, win::WM_COMMAND, &CKLPluginWindow::OnCommand},
+      {win::WM_TIMER, win::WM_TIMER, &CKLPluginWindow::OnTimer},
+      {win::WM_MOUSEMOVE, win::WM_MOUSEMOVE, &CKLPluginWindow::OnMouseMove},
+      {win::WM_LBUTTONDOWN, win::WM_LBUTTONDOWN, &CKLPluginWindow::OnLButtonPress},
+      {win::WM_LBUTTONUP, win::WM_LBUTTONUP, &CKLPluginWindow::OnLButtonRelease},
+      {win::WM_LBUTTONDBLCLK, win::WM_LBUTTONDBLCLK, &CKLPluginWindow::OnLButtonSystemDblClk},
+      {win::WM_RBUTTONDOWN, win::WM_RBUTTONDOWN, &CKLPluginWindow::OnRButtonDown},
+      {win::WM_RBUTTONUP, win::WM_RBUTTONUP, &CKLPluginWindow::OnRButtonUp},
+      {WM_KL_ENABLEANCHOR, WM_KL_STOP, &CKLPluginWindow::OnCommandMessage},
+  };
+  win::WNDPROC previous = self->m_prevWndProc;
+  for (const Route& r : kRoutes) {
+    if (msg < r.first || msg > r.last) continue;
+    if (Handled result = (self->*r.handler)(m)) return *result;
+    break;
   }
-  return win::CallWindowProcA(self->m_prevWndProc, hwnd, msg, wParam, lParam);
+  return win::CallWindowProcA(previous, hwnd, msg, wParam, lParam);
 }
 
-void CKLPluginWindow::OnPaint(win::HWND) {}
+bool CKLPluginWindow::MovieOpen() const { return m_player && m_player->m_state != MOVIE_NONE; }
 
-win::LRESULT CKLPluginWindow::OnKLMessage(win::UINT msg, win::WPARAM wParam, win::LPARAM) {
-  if (CarriesName(msg)) FreeCommandName(reinterpret_cast<char*>(wParam));
+CKLPluginWindow::Handled CKLPluginWindow::OnSetCursor(const Message&) {
+  if (!m_cursor || !m_trackCursor) return std::nullopt;
+  win::SetCursor(m_cursor);
+  return 1;
+}
+
+CKLPluginWindow::Handled CKLPluginWindow::OnCommand(const Message& m) {
+  unsigned id = win::LOWORD(m.wParam);
+  if (win::HIWORD(m.wParam) != 0 || id < ID_MENU_PLAY || id > ID_MENU_ABOUT) return std::nullopt;
+  OnMenuCommand(m.wParam);
+  return 0;
+}
+
+CKLPluginWindow::Handled CKLPluginWindow::OnTimer(const Message& m) {
+  if (m.wParam == IDT_CLICK) ResetClick();
+  return std::nullopt;
+}
+
+CKLPluginWindow::Handled CKLPluginWindow::OnCommandMessage(const Message& m) {
+  OnKLMessage(m.msg, m.wParam, m.lParam);
   return 0;
 }
