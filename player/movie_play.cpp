@@ -84,9 +84,9 @@ CKLMoviePlay::~CKLMoviePlay() {
   m_projectPath = nullptr;
 }
 
-void CKLMoviePlay::Trace(const char* text) const {
-  if (m_owner) SysOut(m_owner->m_instance, text);
-}
+NPP CKLMoviePlay::Instance() const { return m_owner ? m_owner->m_instance : nullptr; }
+
+void CKLMoviePlay::Trace(const char* text) const { SysOut(Instance(), text); }
 
 win::LRESULT CKLMoviePlay::NotifyProc(win::HWND hwnd, win::UINT msg, win::WPARAM wParam,
                                       win::LPARAM lParam) {
@@ -124,24 +124,15 @@ const char* CKLMoviePlay::GetMovieName() const {
 }
 
 int CKLMoviePlay::OpenMovie(win::HWND window, const char* path) {
-  if (!window) {
-    Trace("! CKLMoviePlay::OpenMovie 01");
-    return 0;
-  }
-  if (!path) {
-    Trace("! CKLMoviePlay::OpenMovie 02");
-    return 0;
-  }
-  delete[] m_moviePath;
-  m_moviePath = CopyText(path);
-  if (!m_moviePath) {
-    Trace("! CKLMoviePlay::OpenMovie 03");
-    return 0;
-  }
-  if (!RenderFile(window, path)) {
-    Trace("! CKLMoviePlay::OpenMovie 04");
-    return 0;
-  }
-  if (m_autoPlay) Play(-1);
-  return 1;
+  int opened = Outcome([&]() -> const char* {
+    if (!window) return "! CKLMoviePlay::OpenMovie 01";
+    if (!path) return "! CKLMoviePlay::OpenMovie 02";
+    delete[] m_moviePath;
+    m_moviePath = CopyText(path);
+    if (!m_moviePath) return "! CKLMoviePlay::OpenMovie 03";
+    if (!RenderFile(window, path)) return "! CKLMoviePlay::OpenMovie 04";
+    return nullptr;
+  });
+  if (opened && m_autoPlay) Play(-1);  // the movie is open whatever Play answers
+  return opened;
 }

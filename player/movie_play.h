@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <memory>
 
+#include "platform/npapi/npapi.h"
 #include "platform/win/win.h"
 #include "player/anchor_geometry.h"
 #include "project/project_info.h"
@@ -53,7 +54,8 @@ class CKLMoviePlay {
   int RenderFile(win::HWND window, const char* path);
   void ReleaseGraph();
 
-  // Anchors, markers and events during playback.
+  // Anchors, markers and events during playback. Points are client coordinates of the plug-in
+  // window; rectangles from GetAnchorRect are in video pixels, MapToDisplay's in display pixels.
   int SetAnchorInfo();
   int SetShowAnchor(int32_t show);
   void SelectAnchor(int32_t index);
@@ -97,8 +99,38 @@ class CKLMoviePlay {
 
  private:
   bool m_projectRead = false;  // OpenProject succeeded: only then is source the movie's name
+  int32_t m_anchorCount = 0;   // entries of m_anchorIds
 
   static win::LRESULT NotifyProc(win::HWND hwnd, win::UINT msg, win::WPARAM wParam,
                                  win::LPARAM lParam);
   void Trace(const char* text) const;
+  NPP Instance() const;
+
+  // The one failure exit of an operation: steps() runs the steps and returns the trace line of
+  // the step that failed, or null. A failure is traced and answers 0, success answers 1.
+  template <class Steps>
+  int Outcome(Steps&& steps) const {
+    const char* failed = steps();
+    if (!failed) return 1;
+    Trace(failed);
+    return 0;
+  }
+
+  // The position timer is one-shot: armed by Play and by each tick while playing.
+  void ArmPositionTimer();
+  void StopPositionTimer();
+
+  // Hot-spot lookups for the anchors: the record at index, its effect (by the hot spot's name),
+  // and the overlay id of its anchor (0 when none was created).
+  const CHotSpotInfo* HotSpotAt(int32_t index) const;
+  const CEffectInfo* EffectOf(const CHotSpotInfo* spot) const;
+  int32_t AnchorId(int32_t index) const;
+  void FirePassedMarks();
+  void RefreshCursor();
 };
+
+// The low 32 bits of a graph position as a frame number: narrowed by conversion (modulo 2^32),
+// never by overflow.
+inline int32_t LowFrame(int64_t position) {
+  return static_cast<int32_t>(static_cast<uint32_t>(static_cast<uint64_t>(position)));
+}
