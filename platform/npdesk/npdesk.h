@@ -1,12 +1,17 @@
 // The browser desktop: the win layer's backend inside a browser. Each instance's area in the
-// page is a window; timers run through NPN_ScheduleTimer; posted messages are drained on the
-// browser's thread through NPN_PluginThreadAsyncCall; X events from NPP_HandleEvent become
-// WM_* messages to the area window.
+// page is a window. Windows paint into memory surfaces; on GraphicsExpose the area and its
+// visible child windows are composed and put into the browser's drawable with XPutImage, and an
+// invalidated window asks the browser for an expose with NPN_InvalidateRect. X events from
+// NPP_HandleEvent become WM_* messages to the area window; cursors are set on the browser's
+// window (NPNVnetscapeWindow) while the pointer is over the area, and the browser's arrow is
+// put back when it leaves. Timers run through NPN_ScheduleTimer; posted messages are drained on
+// the browser's thread through NPN_PluginThreadAsyncCall.
 //
 // Browsers that lack a service degrade as follows: without NPN_ScheduleTimer, timers run as
 // GLib timeouts on the default main context when the host runs one, else they never fire
 // (no position ticks, no double-click timeout); without NPN_PluginThreadAsyncCall, posted
-// messages are dispatched when the browser next calls into the instance.
+// messages are dispatched when the browser next calls into the instance; without an X display
+// (from the window description, NPNVxDisplay or the expose event) nothing is drawn.
 #pragma once
 
 #include <cstdint>
