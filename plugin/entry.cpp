@@ -15,6 +15,7 @@
 #include "script/binding.h"
 #include "script/instance.h"
 #include "script/natives.h"
+#include "script/scriptable.h"
 #include "script/trace.h"
 #include "window/plugin_window.h"
 
@@ -70,6 +71,7 @@ NPError NPP_Destroy(NPP instance, NPSavedData** save) {
   return Guarded<NPError>(NPERR_NO_ERROR, [&] {
     npdesk::InstanceScope scope(instance);
     RemoveLiveInstance(instance);
+    ReleaseScriptableObject(instance);
     if (CKLPluginWindow* object = InstanceObject(instance)) delete object;
     instance->pdata = nullptr;
     npdesk::InstanceDestroyed(instance);
@@ -236,6 +238,12 @@ NPError NPP_GetValue(NPP instance, NPPVariable variable, void* value) {
   if (variable == NPPVpluginNeedsXEmbed && value) {
     *static_cast<NPBool*>(value) = 0;
     return NPERR_NO_ERROR;
+  }
+  if (variable == NPPVpluginScriptableNPObject) {
+    if (!value || !InstanceObject(instance)) return NPERR_INVALID_PARAM;
+    NPObject* object = Guarded<NPObject*>(nullptr, [&] { return ScriptableObjectFor(instance); });
+    *static_cast<NPObject**>(value) = object;
+    return object ? NPERR_NO_ERROR : NPERR_GENERIC_ERROR;
   }
   return GetModuleValue(variable, value);
 }

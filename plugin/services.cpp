@@ -65,6 +65,64 @@ bool NPN_HasScheduleTimer() {
 }
 bool NPN_HasPluginThreadAsyncCall() { return Member(&NPNetscapeFuncs::pluginthreadasynccall); }
 
+bool NPN_HasNPRuntime() {
+  return Member(&NPNetscapeFuncs::memfree) && Member(&NPNetscapeFuncs::getstringidentifier) &&
+         Member(&NPNetscapeFuncs::identifierisstring) &&
+         Member(&NPNetscapeFuncs::utf8fromidentifier) && Member(&NPNetscapeFuncs::createobject) &&
+         Member(&NPNetscapeFuncs::retainobject) && Member(&NPNetscapeFuncs::releaseobject) &&
+         Member(&NPNetscapeFuncs::invoke) && Member(&NPNetscapeFuncs::getproperty) &&
+         Member(&NPNetscapeFuncs::releasevariantvalue);
+}
+
+void NPN_MemFree(void* ptr) {
+  if (auto f = Member(&NPNetscapeFuncs::memfree)) f(ptr);
+}
+
+NPIdentifier NPN_GetStringIdentifier(const char* name) {
+  auto f = Member(&NPNetscapeFuncs::getstringidentifier);
+  return f ? f(name) : nullptr;
+}
+
+bool NPN_IdentifierIsString(NPIdentifier identifier) {
+  auto f = Member(&NPNetscapeFuncs::identifierisstring);
+  return f && f(identifier);
+}
+
+char* NPN_UTF8FromIdentifier(NPIdentifier identifier) {
+  auto f = Member(&NPNetscapeFuncs::utf8fromidentifier);
+  return f ? f(identifier) : nullptr;
+}
+
+NPObject* NPN_CreateObject(NPP npp, NPClass* aClass) {
+  auto f = Member(&NPNetscapeFuncs::createobject);
+  return f ? f(npp, aClass) : nullptr;
+}
+
+NPObject* NPN_RetainObject(NPObject* obj) {
+  auto f = Member(&NPNetscapeFuncs::retainobject);
+  return f && obj ? f(obj) : obj;
+}
+
+void NPN_ReleaseObject(NPObject* obj) {
+  auto f = Member(&NPNetscapeFuncs::releaseobject);
+  if (f && obj) f(obj);
+}
+
+bool NPN_Invoke(NPP npp, NPObject* obj, NPIdentifier methodName, const NPVariant* args,
+                uint32_t argCount, NPVariant* result) {
+  auto f = Member(&NPNetscapeFuncs::invoke);
+  return f && f(npp, obj, methodName, args, argCount, result);
+}
+
+bool NPN_GetProperty(NPP npp, NPObject* obj, NPIdentifier propertyName, NPVariant* result) {
+  auto f = Member(&NPNetscapeFuncs::getproperty);
+  return f && f(npp, obj, propertyName, result);
+}
+
+void NPN_ReleaseVariantValue(NPVariant* variant) {
+  if (auto f = Member(&NPNetscapeFuncs::releasevariantvalue)) f(variant);
+}
+
 namespace jri {
 
 jref FindClass(JRIEnv* env, const char* name) {

@@ -26,6 +26,21 @@ void NPN_UnscheduleTimer(NPP instance, uint32_t timerID);
 bool NPN_HasScheduleTimer();
 bool NPN_HasPluginThreadAsyncCall();
 
+// NPRuntime. NPN_HasNPRuntime tells whether the browser offers all of the calls below; each
+// call answers none, false or does nothing when its member is missing.
+bool NPN_HasNPRuntime();
+void NPN_MemFree(void* ptr);
+NPIdentifier NPN_GetStringIdentifier(const char* name);
+bool NPN_IdentifierIsString(NPIdentifier identifier);
+char* NPN_UTF8FromIdentifier(NPIdentifier identifier);  // the caller frees it with NPN_MemFree
+NPObject* NPN_CreateObject(NPP npp, NPClass* aClass);
+NPObject* NPN_RetainObject(NPObject* obj);
+void NPN_ReleaseObject(NPObject* obj);
+bool NPN_Invoke(NPP npp, NPObject* obj, NPIdentifier methodName, const NPVariant* args,
+                uint32_t argCount, NPVariant* result);
+bool NPN_GetProperty(NPP npp, NPObject* obj, NPIdentifier propertyName, NPVariant* result);
+void NPN_ReleaseVariantValue(NPVariant* variant);
+
 // The runtime's operations by their index in the environment's table. A null environment
 // makes every call a no-op answering none or -1.
 namespace jri {

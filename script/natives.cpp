@@ -10,10 +10,13 @@
 #include "script/instance.h"
 #include "script/messages.h"
 
-char* CopyCommandName(const char* text) {
-  size_t n = std::strlen(text);
-  char* copy = new (std::nothrow) char[n + 1];
-  if (copy) std::memcpy(copy, text, n + 1);
+char* CopyCommandName(const char* text) { return CopyCommandName(text, std::strlen(text)); }
+
+char* CopyCommandName(const char* text, size_t length) {
+  char* copy = new (std::nothrow) char[length + 1];
+  if (!copy) return nullptr;
+  std::memcpy(copy, text, length);
+  copy[length] = '\0';
   return copy;
 }
 
@@ -24,41 +27,64 @@ namespace {
 std::mutex g_liveLock;
 std::set<NPP> g_live;
 
-// Runs post(window) for the instance named by the script object's peer value, under the lock
-// that keeps the instance alive meanwhile. False when no live instance has an object.
+// Runs post(window) for a live instance that has its object, under the lock that keeps the
+// instance alive meanwhile. False when there is none.
 template <typename Post>
-bool WithInstanceWindow(JRIEnv* env, jref self, Post post) {
+bool WithLiveWindow(NPP instance, Post post) {
+  std::lock_guard lock(g_liveLock);
+  CKLPluginWindow* object = g_live.count(instance) ? InstanceObject(instance) : nullptr;
+  if (!object) return false;
+  return post(CommandWindow(*object));
+}
+
+// The live instance named by the script object's peer value; none when no instance or more
+// than one has that value.
+NPP PeerInstance(JRIEnv* env, jref self) {
   const ScriptClassBinding& b = Binding();
-  if (!env || !b.bound()) return false;
+  if (!env || !b.bound()) return nullptr;
   uint32_t peer = static_cast<uint32_t>(jri::CallMethodInt(env, self, b.GetPeerEx));
   std::lock_guard lock(g_liveLock);
   NPP found = nullptr;
   for (NPP npp : g_live) {
     if (static_cast<uint32_t>(reinterpret_cast<uintptr_t>(npp)) != peer) continue;
-    if (found) return false;  // ambiguous
+    if (found) return nullptr;  // ambiguous
     found = npp;
   }
-  CKLPluginWindow* object = found ? InstanceObject(found) : nullptr;
-  if (!object) return false;
-  return post(CommandWindow(*object));
+  return found;
 }
 
-jbool PostCommand(JRIEnv* env, jref self, win::UINT msg, win::WPARAM wParam) {
-  return WithInstanceWindow(env, self, [&](win::HWND hwnd) {
+bool PostTo(NPP instance, win::UINT msg, win::WPARAM wParam) {
+  return WithLiveWindow(instance, [&](win::HWND hwnd) {
     if (hwnd) win::PostMessageA(hwnd, msg, wParam, 0);
     return true;  // a command without a window is dropped
   });
 }
 
+// Posts a copy of text (length bytes and a terminating zero) for the message to carry.
+bool PostCopy(win::HWND hwnd, win::UINT msg, const char* text, size_t length) {
+  char* copy = text ? CopyCommandName(text, length) : nullptr;
+  if (!copy) return false;
+  if (!hwnd || !win::PostMessageA(hwnd, msg, reinterpret_cast<win::WPARAM>(copy), 0))
+    FreeCommandName(copy);  // no window to take it
+  return true;
+}
+
+bool PostNamedTo(NPP instance, win::UINT msg, const char* text, size_t length) {
+  return WithLiveWindow(instance,
+                        [&](win::HWND hwnd) { return PostCopy(hwnd, msg, text, length); });
+}
+
+jbool PostCommand(JRIEnv* env, jref self, win::UINT msg, win::WPARAM wParam) {
+  NPP instance = PeerInstance(env, self);
+  return instance && PostTo(instance, msg, wParam);
+}
+
 jbool PostNamedCommand(JRIEnv* env, jref self, win::UINT msg, jstring name) {
-  return WithInstanceWindow(env, self, [&](win::HWND hwnd) {
-    const char* text = jri::GetStringUTFChars(env, name);
-    char* copy = text ? CopyCommandName(text) : nullptr;
-    if (!copy) return false;
-    if (!hwnd || !win::PostMessageA(hwnd, msg, reinterpret_cast<win::WPARAM>(copy), 0))
-      FreeCommandName(copy);  // no window to take it
-    return true;
-  });
+  NPP instance = PeerInstance(env, self);
+  return instance && WithLiveWindow(instance, [&](win::HWND hwnd) {
+           const char* text = jri::GetStringUTFChars(env, name);
+           return PostCopy(hwnd, msg, text, text ? std::strlen(text) : 0);
+         });
 }
 
 char* g_names[] = {
@@ -94,6 +120,19 @@ void AddLiveInstance(NPP instance) {
 void RemoveLiveInstance(NPP instance) {
   std::lock_guard lock(g_liveLock);
   g_live.erase(instance);
+}
+
+bool IsLiveInstance(NPP instance) {
+  std::lock_guard lock(g_liveLock);
+  return g_live.count(instance) != 0;
+}
+
+bool PostScriptCommand(NPP instance, win::UINT msg, win::WPARAM wParam) {
+  return PostTo(instance, msg, wParam);
+}
+
+bool PostScriptNamedCommand(NPP instance, win::UINT msg, const char* text, size_t length) {
+  return PostNamedTo(instance, msg, text, length);
 }
 
 char** NativeMethodNames() { return g_names; }

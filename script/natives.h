@@ -7,15 +7,25 @@
 // otherwise returns false and posts nothing.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "platform/jri/jri.h"
 #include "platform/npapi/export.h"
 #include "platform/npapi/npapi.h"
+#include "platform/win/win.h"
 
 // Live instances, from NPP_New to NPP_Destroy. Thread-safe.
 void AddLiveInstance(NPP instance);
 void RemoveLiveInstance(NPP instance);
+bool IsLiveInstance(NPP instance);
+
+// What every script method does, whichever runtime calls it: posts msg to the window of a live
+// instance and answers true (a command for an instance without a window yet is dropped); false,
+// posting nothing, when the instance is not live or has no object. The named form posts a copy
+// of the length bytes of text; false when the copy cannot be made.
+bool PostScriptCommand(NPP instance, win::UINT msg, win::WPARAM wParam);
+bool PostScriptNamedCommand(NPP instance, win::UINT msg, const char* text, size_t length);
 
 // The registration table: five method descriptions and their functions, each list ending with
 // a null entry.
