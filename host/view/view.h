@@ -1,0 +1,13 @@
+// `klp view`: opens a page (or a project in full-page mode) in a QtWebKit view with the plug-in,
+// prints the page's console output to stdout, and runs the timed screenshots and clicks.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace klpview {
+
+// Runs `klp view` with the arguments that follow "view"; returns the exit code.
+int RunViewCommand(const std::vector<std::string>& args);
+
+}  // namespace klpview
