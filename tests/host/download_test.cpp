@@ -3,6 +3,7 @@
 #include <gmock/gmock.h>
 
 #include <algorithm>
+#include <iterator>
 #include <string>
 
 #include "tests/host/fixture.h"
@@ -10,6 +11,7 @@
 namespace klp::host {
 namespace {
 
+using ::testing::Contains;
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 using Lines = std::vector<std::string>;
@@ -233,11 +235,17 @@ TEST_F(Download, MovieThatCannotBeOpenedRaisesErrorTwo) {
   const std::string movie = dir.Write("m.mpg", "not a movie");
   host.Answer(OnlyRequest(), movie, NPRES_DONE);
 
-  EXPECT_THAT(Tail(instance, 10),
-              ElementsAre("<NPP_StreamAsFile>", movie, "<OpenMovie>", movie,
-                          "! CKLMoviePlay::RenderFile 01", "! CKLMoviePlay::OpenMovie 04",
-                          "! CKLPluginWindow::OpenMovie 02", "! NPP_StreamAsFile 05", "<OnError>",
-                          "2"));
+  // The player's own lines between these depend on its media graph.
+  const Lines lines = host.Trace(instance);
+  const auto entry = std::find(lines.rbegin(), lines.rend(), "<NPP_StreamAsFile>");
+  ASSERT_NE(entry, lines.rend());
+  const Lines movieLines(std::prev(entry.base()), lines.end());
+  ASSERT_GE(movieLines.size(), 8u);
+  EXPECT_THAT(Lines(movieLines.begin(), movieLines.begin() + 4),
+              ElementsAre("<NPP_StreamAsFile>", movie, "<OpenMovie>", movie));
+  EXPECT_THAT(movieLines, Contains("! CKLMoviePlay::OpenMovie 04"));
+  EXPECT_THAT(Tail(instance, 4), ElementsAre("! CKLPluginWindow::OpenMovie 02",
+                                             "! NPP_StreamAsFile 05", "<OnError>", "2"));
   // The file reached the player, so the request's completion raises nothing more.
   EXPECT_THAT(host.Events(instance), ElementsAre("OnError(m1_OnError, 2)"));
   EXPECT_EQ(host.requests.size(), 1u);
