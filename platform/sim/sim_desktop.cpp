@@ -170,16 +170,18 @@ void SimDesktop::RunDialog(win::HWND dialog) {
   dialogsShown_.push_back(std::move(shown));
   size_t played = 0;
   for (auto& step : script.steps_) {
-    if (FindDialog(dialog)->ended) break;
+    rec = FindDialog(dialog);
+    if (!rec || rec->ended) break;
     step(*this, dialog);
     ++played;
   }
-  rec = FindDialog(dialog);
   ShownDialog& done = dialogsShown_[index];
-  done.checksAtEnd = rec->checks;
   done.stepsPlayed = played;
-  done.ended = rec->ended;
-  done.result = rec->result;
+  if ((rec = FindDialog(dialog))) {
+    done.checksAtEnd = rec->checks;
+    done.ended = rec->ended;
+    done.result = rec->result;
+  }
 }
 
 win::HDC SimDesktop::PaintSurface(win::Window& window) {

@@ -138,6 +138,7 @@ class Desktop {
   std::map<HWND, Dialog> dialogs_;
   std::map<HGDIOBJ, std::unique_ptr<Surface>> bitmaps_;
   std::map<HDC, MemoryDC> memoryDCs_;
+  std::multiset<HDC> paintDCs_;  // handed out by BeginPaint, not yet ended
 
   // A new handle value, never reused on this desktop.
   uintptr_t NewHandle() {

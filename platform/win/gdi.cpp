@@ -13,11 +13,12 @@ Surface* BitmapSurface(Desktop* d, HGDIOBJ object) {
   return it == d->bitmaps_.end() ? nullptr : it->second.get();
 }
 
-// What a DC draws into: the bitmap selected into a memory DC, or a paint DC's surface.
+// What a DC draws into: the bitmap selected into a memory DC, or the surface of a paint DC
+// between BeginPaint and EndPaint. Null for anything else.
 Surface* Target(Desktop* d, HDC dc) {
   auto it = d->memoryDCs_.find(dc);
   if (it != d->memoryDCs_.end()) return BitmapSurface(d, it->second.selected);
-  return SurfaceFromDC(dc);
+  return d->paintDCs_.count(dc) ? SurfaceFromDC(dc) : nullptr;
 }
 
 }  // namespace

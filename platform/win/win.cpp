@@ -349,12 +349,20 @@ HDC BeginPaint(HWND hwnd, PAINTSTRUCT* ps) {
   ps->fErase = w->erase;
   GetClientRect(hwnd, &ps->rcPaint);
   ps->hdc = d->PaintSurface(*w);
+  if (ps->hdc) d->paintDCs_.insert(ps->hdc);
   w->needsPaint = false;
   w->erase = false;
   return ps->hdc;
 }
 
-BOOL EndPaint(HWND hwnd, const PAINTSTRUCT*) { return Api::find(hwnd) ? TRUE : FALSE; }
+BOOL EndPaint(HWND hwnd, const PAINTSTRUCT* ps) {
+  Desktop* d = Api::desk();
+  if (d && ps && ps->hdc) {
+    auto it = d->paintDCs_.find(ps->hdc);
+    if (it != d->paintDCs_.end()) d->paintDCs_.erase(it);
+  }
+  return Api::find(hwnd) ? TRUE : FALSE;
+}
 
 // --- Cursor and pointer ----------------------------------------------------------------------
 

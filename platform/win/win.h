@@ -270,8 +270,8 @@ UINT IsDlgButtonChecked(HWND dialog, int id);
 BOOL CheckRadioButton(HWND dialog, int first, int last, int check);
 
 // --- GDI: bitmaps and memory device contexts ------------------------------------------------
-// A bitmap is pixels as in Surface. A memory DC draws into the bitmap selected into it; any
-// other HDC is a paint DC from BeginPaint.
+// A bitmap is pixels as in Surface. A memory DC draws into the bitmap selected into it, a paint
+// DC into its window until EndPaint.
 struct BITMAP {
   LONG bmType;
   LONG bmWidth;

@@ -143,6 +143,23 @@ TEST_F(PropertiesTest, OkAppliesEveryChangeAtOnce) {
   ExpectSettings(1, 1, 0, 1);
 }
 
+TEST_F(PropertiesTest, WithoutAPlayerOnlyTheWindowsOwnSettingsApply) {
+  delete object->m_player;
+  object->m_player = nullptr;
+  const auto& shown = Open(Script()
+                               .Click(IDC_SHOWANCHOR)
+                               .Click(IDC_CHANGECURSOR)
+                               .Click(IDC_DOUBLECLICK)
+                               .Click(IDC_AUTOREPEAT)
+                               .Click(win::IDOK));
+  EXPECT_EQ(shown.checksShown, (Checks{{IDC_SHOWANCHOR, 0}, {IDC_CHANGECURSOR, 1},
+                                       {IDC_AUTOREPEAT, 0}, {IDC_SINGLECLICK, 1},
+                                       {IDC_DOUBLECLICK, 0}}));
+  EXPECT_TRUE(shown.ended);
+  EXPECT_EQ(object->m_changeCursor, 0);
+  EXPECT_EQ(object->m_activateMethod, 1);
+}
+
 TEST_F(PropertiesTest, ClearingChangeCursorHandsTheCursorBackToTheBrowser) {
   Show(MOVIE_STOPPED);
   Mouse(win::WM_MOUSEMOVE, 10, 10);

@@ -76,6 +76,7 @@ TEST_F(WinUiTest, ABitmapCannotBeDeletedWhileSelected) {
   EXPECT_EQ(win::SelectObject(dc, bitmap), nullptr);
   EXPECT_FALSE(win::DeleteObject(bitmap));
   EXPECT_TRUE(win::DeleteDC(dc));
+  EXPECT_FALSE(win::BitBlt(dc, 0, 0, 1, 1, dc, 0, 0, win::SRCCOPY)) << "a DC no longer alive";
   EXPECT_TRUE(win::DeleteObject(bitmap));
   EXPECT_EQ(desk.GdiObjects(), 0u);
   EXPECT_EQ(win::LoadBitmapA(kModule, win::MAKEINTRESOURCEA(104)), nullptr);
