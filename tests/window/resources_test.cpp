@@ -1,8 +1,7 @@
-// The idle picture, the anchor cursor and the dialog templates as a dialog backend reads them.
+// The idle picture and the anchor cursor: sizes, colours, the hot spot.
 #include <gtest/gtest.h>
 
 #include <set>
-#include <vector>
 
 #include "resources/resources.h"
 
@@ -41,29 +40,6 @@ TEST(Resources, TheAnchorCursorPointsWithItsHotSpot) {
   }
   EXPECT_GT(drawn, 150);
   EXPECT_TRUE(c->AndBit(31, 31));
-}
-
-TEST(Resources, DialogTemplatesListTheControlsInTabOrder) {
-  const DialogTemplate* p = FindDialog(IDD_PROPERTIES);
-  ASSERT_NE(p, nullptr);
-  std::vector<int> ids;
-  for (size_t i = 0; i < p->controlCount; ++i) ids.push_back(p->controls[i].id);
-  EXPECT_EQ(ids, (std::vector<int>{-1, -1, -1, 202, 203, 205, 206, 204, 1, 2}));
-  EXPECT_EQ(p->Find(IDC_DOUBLECLICK)->kind, ControlKind::AutoRadioButton);
-  EXPECT_EQ(p->Find(IDC_AUTOREPEAT)->kind, ControlKind::AutoCheckBox);
-  EXPECT_EQ(p->Find(1)->kind, ControlKind::DefPushButton);
-  EXPECT_EQ(p->cx, 190);
-  EXPECT_EQ(p->cy, 136);
-  EXPECT_STREQ(p->font, "MS Sans Serif");
-  EXPECT_FALSE(p->style & dlg::DS_CENTER);
-
-  const DialogTemplate* a = FindDialog(IDD_ABOUT);
-  ASSERT_NE(a, nullptr);
-  EXPECT_TRUE(a->extended);
-  EXPECT_TRUE(a->style & dlg::DS_CENTER);
-  EXPECT_EQ(a->controls[0].kind, ControlKind::Picture);
-  EXPECT_EQ(a->controls[0].image, IDB_IDLE);
-  EXPECT_EQ(FindDialog(108), nullptr);
 }
 
 }  // namespace
