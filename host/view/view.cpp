@@ -186,6 +186,13 @@ int Run(const Options& o) {
       QTimer::singleShot(static_cast<int>(quit * 1000), &app, [&] { app.exit(exitCode); });
   });
 
+  if (o.QuitTime() >= 0) {  // an automated run does not wait for ever on a page that never loads
+    QTimer::singleShot(60 * 1000, &app, [&] {
+      if (started) return;
+      Fail("the page did not finish loading within 60 s: " + o.target);
+      app.exit(kExitLoadFailed);
+    });
+  }
   if (isUrl) {
     view->load(QUrl(QString::fromStdString(o.target)));
   } else if (IsProjectFile(o.target)) {
@@ -208,6 +215,10 @@ int Run(const Options& o) {
 }  // namespace
 
 int RunViewCommand(const std::vector<std::string>& args) {
+  if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h")) {
+    std::fputs(Usage(), stdout);
+    return kExitOk;
+  }
   Options o;
   std::string error;
   if (!ParseOptions(args, &o, &error)) {
