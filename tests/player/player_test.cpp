@@ -25,27 +25,15 @@ const win::HCURSOR kWait = win::LoadCursorA(nullptr, win::IDC_WAIT);
 
 // --- Notification window ----------------------------------------------------------------------
 
-TEST_F(PlayerTest, ConstructionSetsTheFieldsAndAHookedHiddenWindow) {
+TEST_F(PlayerTest, ConstructionHooksAHiddenWindowAndKeepsTheAttributes) {
   Make({.showAnchor = 0, .autoPlay = 1, .autoRepeat = 1});
   const CKLMoviePlay& p = player();
-  EXPECT_EQ(p.m_projectPath, nullptr);
-  ASSERT_NE(p.m_project, nullptr);
-  EXPECT_EQ(p.m_hotSpotCount, 0);
-  EXPECT_EQ(p.m_selected, -1);
-  EXPECT_EQ(p.m_moviePath, nullptr);
   EXPECT_EQ(p.m_owner, instance->window.get());
-  EXPECT_EQ(p.m_graph, nullptr);
-  EXPECT_EQ(p.m_anchorIds, nullptr);
+  EXPECT_NE(p.m_project, nullptr);
   EXPECT_EQ(p.m_state, MOVIE_NONE);
-  EXPECT_EQ(p.m_curFrame, -1);
-  EXPECT_EQ(p.m_prevFrame, -1);
-  EXPECT_EQ(p.m_duration, -1);
   EXPECT_EQ(p.m_showAnchor, 0);
   EXPECT_EQ(p.m_autoPlay, 1);
   EXPECT_EQ(p.m_autoRepeat, 1);
-  EXPECT_EQ(p.m_videoWidth, 0);
-  EXPECT_EQ(p.m_displayHeight, 0);
-
   win::HWND hidden = p.m_notifyWnd;
   ASSERT_NE(hidden, nullptr);
   EXPECT_EQ(win::GetPropA(hidden, "this ptr"), &p);
