@@ -103,8 +103,8 @@ bool CKLMoviePlay::GetAnchorRect(int32_t index, int32_t frame, anchors::Rect* re
 }
 
 bool CKLMoviePlay::MapToDisplay(const anchors::Rect& video, anchors::Rect* display) const {
-  return anchors::MapToDisplay(video, m_videoWidth, m_videoHeight, m_displayWidth,
-                               m_displayHeight, display);
+  return anchors::MapToDisplay(video, m_videoWidth, m_videoHeight, m_displayWidth, m_displayHeight,
+                               display);
 }
 
 int32_t CKLMoviePlay::AnchorAt(int32_t frame, anchors::Point point) const {

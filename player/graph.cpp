@@ -108,8 +108,8 @@ int CKLMoviePlay::RenderFile(win::HWND window, const char* path) {
     win::GetClientRect(window, &client);
     m_displayWidth = client.right;
     m_displayHeight = client.bottom;
-    if (FAILED(m_videoWindow->SetWindowPosition(client.left, client.top, client.right,
-                                                client.bottom)))
+    if (FAILED(
+            m_videoWindow->SetWindowPosition(client.left, client.top, client.right, client.bottom)))
       return "! CKLMoviePlay::RenderFile 10";
     if (FAILED(m_videoWindow->put_MessageDrain(OaWindow(window))))
       return "! CKLMoviePlay::RenderFile 11";

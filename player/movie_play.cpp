@@ -30,7 +30,8 @@ bool UseNotifyClass() {
 }
 
 void UnuseNotifyClass() {
-  if (g_classUsers > 0 && --g_classUsers == 0) win::UnregisterClassA(kNotifyClass, ModuleInstance());
+  if (g_classUsers > 0 && --g_classUsers == 0)
+    win::UnregisterClassA(kNotifyClass, ModuleInstance());
 }
 
 char* CopyText(const char* text) {

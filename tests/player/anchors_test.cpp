@@ -11,9 +11,9 @@
 namespace klp::test {
 namespace {
 
+using anchors::Rect;
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
-using anchors::Rect;
 using Texts = std::vector<std::string>;
 
 std::string Args(const char* method, std::vector<int64_t> args) {
@@ -71,8 +71,8 @@ TEST_F(AnchorTest, MissingHotSpotsAreSkippedAndAnEmptyProjectMakesNoAnchors) {
   AddHotSpot("a", "R", 0, 100, {{0, 1, 2, 3, 4}});
   player().m_hotSpotCount = 2;  // one more than the project holds
   ASSERT_EQ(Open(), 1);
-  EXPECT_THAT(OverlayCalls(), ElementsAre("CreateAnchor(3, 255, 0)", "SetKeyFrames(1, 1)",
-                                          "ShowAllAnchors(1)"));
+  EXPECT_THAT(OverlayCalls(),
+              ElementsAre("CreateAnchor(3, 255, 0)", "SetKeyFrames(1, 1)", "ShowAllAnchors(1)"));
   EXPECT_THAT(std::vector<int32_t>(player().m_anchorIds, player().m_anchorIds + 2),
               ElementsAre(1, 0));
   EXPECT_THAT(Lines(), IsEmpty());
@@ -173,8 +173,7 @@ TEST_F(AnchorTest, ClickingAnAnchorSelectsItOnceAndElsewhereClears) {
 TEST_F(AnchorTest, RectanglesFollowTheKeyFrames) {
   AddHotSpot("s", "R", 0, 30, {{10, 0, 0, 100, 100}, {20, 100, 0, 200, 100}});
   AddHotSpot("empty", "R", 0, 30, {});
-  AddHotSpot("far", "R", 0, 2000000,
-             {{0, 0, 0, 0, 0}, {2000000, 100000, 100000, 100000, 100000}});
+  AddHotSpot("far", "R", 0, 2000000, {{0, 0, 0, 0, 0}, {2000000, 100000, 100000, 100000, 100000}});
   EXPECT_EQ(At(0, 15), (Rect{50, 0, 150, 100}));
   EXPECT_EQ(At(0, 12).left, 20);
   EXPECT_EQ(At(0, 5), (Rect{0, 0, 100, 100}));

@@ -66,7 +66,8 @@ bool ReferenceHit(const Scene& sc, const Spot& s, int32_t frame, anchors::Point 
   if (p.x < l || p.x > rr || p.y < t || p.y > b) return false;
   if (rect) return true;
   const int64_t a = (rr - l) / 2 + 1, bb = (b - t) / 2 + 1;
-  const double dx = static_cast<double>(p.x - l - a + 1), dy = static_cast<double>(p.y - t - bb + 1);
+  const double dx = static_cast<double>(p.x - l - a + 1),
+               dy = static_cast<double>(p.y - t - bb + 1);
   const double a2 = static_cast<double>(a) * a, b2 = static_cast<double>(bb) * bb;
   return dx * dx * b2 + dy * dy * a2 <= a2 * b2;
 }
@@ -84,7 +85,9 @@ int32_t ReferenceAnchorAt(const Scene& sc, int32_t frame, anchors::Point p) {
 class Generator {
  public:
   explicit Generator(uint32_t seed) : rng_(seed) {}
-  int32_t Int(int32_t lo, int32_t hi) { return std::uniform_int_distribution<int32_t>(lo, hi)(rng_); }
+  int32_t Int(int32_t lo, int32_t hi) {
+    return std::uniform_int_distribution<int32_t>(lo, hi)(rng_);
+  }
   bool Chance(int percent) { return Int(1, 100) <= percent; }
 
   Scene MakeScene() {
@@ -105,8 +108,9 @@ class Generator {
       const int keys = Int(0, 5);
       for (int k = 0; k < keys; ++k) {
         // Repeated frames and any order; ascending most of the time.
-        int32_t f = Chance(70) && !s.keyFrames.empty() ? s.keyFrames.back().frame + Int(0, frames / 4)
-                                                       : Int(-10, frames);
+        int32_t f = Chance(70) && !s.keyFrames.empty()
+                        ? s.keyFrames.back().frame + Int(0, frames / 4)
+                        : Int(-10, frames);
         int32_t l = Int(-extent / 8, extent), t = Int(-extent / 8, extent);
         s.keyFrames.push_back(KeyFrame{f, l, t, l + Int(-5, extent / 2), t + Int(-5, extent / 2)});
       }
@@ -118,10 +122,10 @@ class Generator {
   // A query near a hot spot's rectangle most of the time, so that hits and edges are common.
   std::pair<int32_t, anchors::Point> MakeQuery(const Scene& sc) {
     const Spot& s = sc.spots[Int(0, static_cast<int32_t>(sc.spots.size()) - 1)];
-    int32_t frame = Chance(50) && !s.keyFrames.empty()
-                        ? s.keyFrames[Int(0, static_cast<int32_t>(s.keyFrames.size()) - 1)].frame +
-                              Int(-2, 2)
-                        : Int(std::min(s.start, 0) - 3, std::max(s.start, s.end) + 3);
+    int32_t frame =
+        Chance(50) && !s.keyFrames.empty()
+            ? s.keyFrames[Int(0, static_cast<int32_t>(s.keyFrames.size()) - 1)].frame + Int(-2, 2)
+            : Int(std::min(s.start, 0) - 3, std::max(s.start, s.end) + 3);
     anchors::Point p{Int(-10, sc.displayW + 10), Int(-10, sc.displayH + 10)};
     auto r = ReferenceRect(s, frame);
     if (r && sc.videoW > 0 && sc.videoH > 0 && Chance(70)) {
@@ -166,8 +170,8 @@ TEST_F(HitProperty, AnchorAtAgreesWithTheBruteForceReference) {
       const auto [frame, point] = gen.MakeQuery(sc);
       const int32_t expected = ReferenceAnchorAt(sc, frame, point);
       ASSERT_EQ(player().AnchorAt(frame, point), expected)
-          << "project " << project << " query " << q << ": frame " << frame << " at ("
-          << point.x << ", " << point.y << ")";
+          << "project " << project << " query " << q << ": frame " << frame << " at (" << point.x
+          << ", " << point.y << ")";
       (expected >= 0 ? hits : misses)++;
     }
   }

@@ -43,8 +43,8 @@ TEST_F(MarksTest, AllMarkersFireBeforeAllEventsEachInProjectOrder) {
   AddEvent("e0", 0);
   OpenQuietly();
   player().OnSeeking(5);
-  EXPECT_THAT(Events(), ElementsAre("OnMarker late", "OnMarker early", "OnKLEvent e1",
-                                    "OnKLEvent e0"));
+  EXPECT_THAT(Events(),
+              ElementsAre("OnMarker late", "OnMarker early", "OnKLEvent e1", "OnKLEvent e0"));
   EXPECT_EQ(Lines(), (Texts{"<OnMarker>", "late", "<OnMarker>", "early", "<OnKLEvent>", "e1",
                             "<OnKLEvent>", "e0"}));
 }

@@ -56,8 +56,8 @@ struct Instance {
 };
 
 // Records appended to a player's project, with the counts kept as a read would leave them.
-inline int32_t AddHotSpot(CKLMoviePlay& player, std::string name, std::string shape,
-                          int32_t start, int32_t end, std::vector<KeyFrame> keyFrames) {
+inline int32_t AddHotSpot(CKLMoviePlay& player, std::string name, std::string shape, int32_t start,
+                          int32_t end, std::vector<KeyFrame> keyFrames) {
   CProjectInfo& p = *player.m_project;
   auto spot = std::make_unique<CHotSpotInfo>();
   spot->name = std::move(name);
@@ -72,8 +72,8 @@ inline int32_t AddHotSpot(CKLMoviePlay& player, std::string name, std::string sh
   return p.hotSpotCount - 1;
 }
 
-inline void AddEffect(CKLMoviePlay& player, std::string name, int32_t frameColor,
-                      int32_t lineWidth, int32_t highlight, int32_t visibility) {
+inline void AddEffect(CKLMoviePlay& player, std::string name, int32_t frameColor, int32_t lineWidth,
+                      int32_t highlight, int32_t visibility) {
   CProjectInfo& p = *player.m_project;
   auto effect = std::make_unique<CEffectInfo>();
   effect->name = std::move(name);

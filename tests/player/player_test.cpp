@@ -210,7 +210,9 @@ TEST_F(PlayerTest, EveryFailureWhileOpeningTracesItsLinesAndLeavesNoMovie) {
       {graphFault("CoCreateInstance"), kMovie, {create + "01", render + "01", open4}},
       {overlayFault("CoCreateInstance"), kMovie, {create + "02", render + "01", open4}},
       {graphFault("AddFilter"), kMovie, {create + "03", render + "01", open4}},
-      {overlayFault("QueryInterface(IAnchorOverlay)"), kMovie, {create + "04", render + "01", open4}},
+      {overlayFault("QueryInterface(IAnchorOverlay)"),
+       kMovie,
+       {create + "04", render + "01", open4}},
       {graphFault("QueryInterface(IBasicVideo)"), kMovie, {create + "05", render + "01", open4}},
       {graphFault("QueryInterface(IVideoWindow)"), kMovie, {create + "06", render + "01", open4}},
       {graphFault("QueryInterface(IMediaEventEx)"), kMovie, {create + "07", render + "01", open4}},
@@ -230,9 +232,11 @@ TEST_F(PlayerTest, EveryFailureWhileOpeningTracesItsLinesAndLeavesNoMovie) {
       {graphFault("put_AutoShow"), kMovie, {render + "12", open4}},
       // Allocations while opening: the path copy, the anchor-id table, a key-frame array.
       {[] { FailArrayAllocation(1); }, kMovie, {"! CKLMoviePlay::OpenMovie 03"}},
-      {[] { FailArrayAllocation(2); }, kMovie,
+      {[] { FailArrayAllocation(2); },
+       kMovie,
        {"! CKLMoviePlay::SetAnchorInfo 01", render + "13", open4}},
-      {[] { FailArrayAllocation(3); }, kMovie,
+      {[] { FailArrayAllocation(3); },
+       kMovie,
        {"! CKLMoviePlay::SetAnchorInfo 02", render + "13", open4}},
   };
   for (const Case& c : cases) {
@@ -314,21 +318,16 @@ TEST_F(PlayerTest, ReleaseGraphHidesDetachesWaitsAndReleasesInOrder) {
   OpenQuietly();
   const int32_t* ids = player().m_anchorIds;
   player().ReleaseGraph();
-  EXPECT_EQ(media.log().Texts(true), (Texts{
-                                         "graph.Release(IBasicVideo)",
-                                         "graph.put_Visible(0)",
-                                         "graph.put_Owner(0)",
-                                         "graph.Release(IVideoWindow)",
-                                         "graph.Release(IMediaEventEx)",
-                                         "graph.Release(IMediaSeeking)",
-                                         "graph.Pause()",
-                                         "graph.GetState(-1)",  // INFINITE: the sim answers at once
-                                         "graph.Release(IMediaControl)",
-                                         "overlay.RemoveAllAnchors()",
-                                         "overlay.Release(IAnchorOverlay)",
-                                         "graph.Release(IGraphBuilder)",
-                                         "overlay.Release(IBaseFilter)",  // the graph's own
-                                     }));
+  EXPECT_EQ(media.log().Texts(true),
+            (Texts{
+                "graph.Release(IBasicVideo)", "graph.put_Visible(0)", "graph.put_Owner(0)",
+                "graph.Release(IVideoWindow)", "graph.Release(IMediaEventEx)",
+                "graph.Release(IMediaSeeking)", "graph.Pause()",
+                "graph.GetState(-1)",  // INFINITE: the sim answers at once
+                "graph.Release(IMediaControl)", "overlay.RemoveAllAnchors()",
+                "overlay.Release(IAnchorOverlay)", "graph.Release(IGraphBuilder)",
+                "overlay.Release(IBaseFilter)",  // the graph's own
+            }));
   const CKLMoviePlay& p = player();
   EXPECT_EQ(p.m_graph, nullptr);
   EXPECT_EQ(p.m_overlay, nullptr);

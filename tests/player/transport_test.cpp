@@ -76,16 +76,26 @@ TEST_F(TransportTest, StateTable) {
     int to;
   };
   const Row rows[] = {
-      {MOVIE_NONE, Op::Play, kRefused},          {MOVIE_NONE, Op::PlayAt10, kRefused},
-      {MOVIE_NONE, Op::Pause, kRefused},         {MOVIE_NONE, Op::Stop, kRefused},
-      {MOVIE_NONE, Op::Seek10, kRefused},        {MOVIE_STOPPED, Op::Play, MOVIE_PLAYING},
-      {MOVIE_STOPPED, Op::PlayAt10, MOVIE_PLAYING}, {MOVIE_STOPPED, Op::Pause, kRefused},
-      {MOVIE_STOPPED, Op::Stop, kRefused},       {MOVIE_STOPPED, Op::Seek10, MOVIE_STOPPED},
-      {MOVIE_PAUSED, Op::Play, MOVIE_PLAYING},   {MOVIE_PAUSED, Op::PlayAt10, MOVIE_PLAYING},
-      {MOVIE_PAUSED, Op::Pause, kRefused},       {MOVIE_PAUSED, Op::Stop, MOVIE_STOPPED},
-      {MOVIE_PAUSED, Op::Seek10, MOVIE_PAUSED},  {MOVIE_PLAYING, Op::Play, kRefused},
-      {MOVIE_PLAYING, Op::PlayAt10, kRefused},   {MOVIE_PLAYING, Op::Pause, MOVIE_PAUSED},
-      {MOVIE_PLAYING, Op::Stop, MOVIE_STOPPED},  {MOVIE_PLAYING, Op::Seek10, MOVIE_PLAYING},
+      {MOVIE_NONE, Op::Play, kRefused},
+      {MOVIE_NONE, Op::PlayAt10, kRefused},
+      {MOVIE_NONE, Op::Pause, kRefused},
+      {MOVIE_NONE, Op::Stop, kRefused},
+      {MOVIE_NONE, Op::Seek10, kRefused},
+      {MOVIE_STOPPED, Op::Play, MOVIE_PLAYING},
+      {MOVIE_STOPPED, Op::PlayAt10, MOVIE_PLAYING},
+      {MOVIE_STOPPED, Op::Pause, kRefused},
+      {MOVIE_STOPPED, Op::Stop, kRefused},
+      {MOVIE_STOPPED, Op::Seek10, MOVIE_STOPPED},
+      {MOVIE_PAUSED, Op::Play, MOVIE_PLAYING},
+      {MOVIE_PAUSED, Op::PlayAt10, MOVIE_PLAYING},
+      {MOVIE_PAUSED, Op::Pause, kRefused},
+      {MOVIE_PAUSED, Op::Stop, MOVIE_STOPPED},
+      {MOVIE_PAUSED, Op::Seek10, MOVIE_PAUSED},
+      {MOVIE_PLAYING, Op::Play, kRefused},
+      {MOVIE_PLAYING, Op::PlayAt10, kRefused},
+      {MOVIE_PLAYING, Op::Pause, MOVIE_PAUSED},
+      {MOVIE_PLAYING, Op::Stop, MOVIE_STOPPED},
+      {MOVIE_PLAYING, Op::Seek10, MOVIE_PLAYING},
   };
   for (const Row& r : rows) {
     SCOPED_TRACE(std::string(Name(r.op)) + " from state " + std::to_string(r.from));
@@ -125,20 +135,30 @@ TEST_F(TransportTest, EveryFailingStepTracesItsLineAndKeepsTheState) {
   const com::HRESULT kFail = com::E_FAIL, kPass = com::S_OK;
   // A first Pause answered without pausing lets the second one fail.
   const Case cases[] = {
-      {MOVIE_STOPPED, {{"SetPositions", kFail}}, Op::PlayAt10,
+      {MOVIE_STOPPED,
+       {{"SetPositions", kFail}},
+       Op::PlayAt10,
        {"! CKLMoviePlay::Seek 03", "! CKLMoviePlay::Play 02"}},
       {MOVIE_STOPPED, {{"Run", kFail}}, Op::Play, {"! CKLMoviePlay::Play 03"}},
       {MOVIE_PLAYING, {{"StopWhenReady", kFail}}, Op::Pause, {"! CKLMoviePlay::Pause 02"}},
       {MOVIE_PLAYING, {{"Pause", kFail}}, Op::Pause, {"! CKLMoviePlay::Pause 03"}},
       {MOVIE_PLAYING, {{"GetCurrentPosition", kFail}}, Op::Pause, {"! CKLMoviePlay::Pause 04"}},
       {MOVIE_PLAYING, {{"SetPositions", kFail}}, Op::Pause, {"! CKLMoviePlay::Pause 05-02"}},
-      {MOVIE_PLAYING, {{"Pause", kPass}, {"Pause", kFail}}, Op::Pause,
+      {MOVIE_PLAYING,
+       {{"Pause", kPass}, {"Pause", kFail}},
+       Op::Pause,
        {"! CKLMoviePlay::Pause 06"}},
       {MOVIE_PLAYING, {{"StopWhenReady", kFail}}, Op::Stop, {"! CKLMoviePlay::Stop 02"}},
       {MOVIE_PAUSED, {{"Pause", kFail}}, Op::Stop, {"! CKLMoviePlay::Stop 03"}},
-      {MOVIE_PLAYING, {{"SetPositions", kFail}}, Op::Stop,
+      {MOVIE_PLAYING,
+       {{"SetPositions", kFail}},
+       Op::Stop,
        {"! CKLMoviePlay::Seek 03", "! CKLMoviePlay::Stop 04"}},
-      {MOVIE_PLAYING, {{"Pause", kPass}, {"Pause", kFail}}, Op::Stop, {"! CKLMoviePlay::Stop 05"}, true},
+      {MOVIE_PLAYING,
+       {{"Pause", kPass}, {"Pause", kFail}},
+       Op::Stop,
+       {"! CKLMoviePlay::Stop 05"},
+       true},
       {MOVIE_PAUSED, {{"SetPositions", kFail}}, Op::Seek10, {"! CKLMoviePlay::Seek 03"}},
   };
   for (const Case& c : cases) {
@@ -197,8 +217,8 @@ TEST_F(TransportTest, SeekClampsBelowZeroButNotAboveTheEnd) {
   EXPECT_EQ(player().Seek(1000), 1);
   EXPECT_EQ(player().m_curFrame, 1000);
   EXPECT_EQ(player().m_prevFrame, -1);
-  EXPECT_EQ(Calls(), (Texts{"graph.SetPositions(0, 1, 300, 1)",
-                            "graph.SetPositions(1000, 1, 300, 1)"}));
+  EXPECT_EQ(Calls(),
+            (Texts{"graph.SetPositions(0, 1, 300, 1)", "graph.SetPositions(1000, 1, 300, 1)"}));
   EXPECT_EQ(player().m_state, MOVIE_STOPPED);
 }
 
