@@ -574,6 +574,7 @@ class Checker {
   }
 
   void CheckKeyFrames(std::size_t index, const CHotSpotInfo& spot, const std::string& what) {
+    bool toldOrder = false;
     for (std::size_t k = 0; k < spot.keyFrames.size(); ++k) {
       const KeyFrame& key = spot.keyFrames[k];
       const int64_t line =
@@ -594,7 +595,8 @@ class Checker {
           CheckNumber(line, std::string("key frame: ") + kNames[c], corners[c], values[c], true);
         }
       }
-      if (k > 0 && key.frame <= spot.keyFrames[k - 1].frame) {
+      if (k > 0 && key.frame <= spot.keyFrames[k - 1].frame && !toldOrder) {
+        toldOrder = true;  // once per hot spot
         const int32_t before = spot.keyFrames[k - 1].frame;
         Warn(line, "key-order",
              key.frame == before
