@@ -1,8 +1,16 @@
 #!/usr/bin/env bash
-# The main job: installs what is missing, builds, and runs the demo host against the sample
-# project, printing what the plug-in did.
+# The main job: installs what is missing, builds, and opens the example tour page in the
+# viewer on a private X server: the page's events are printed as they come, a click on the
+# sun hot spot activates it, and screenshots are saved (their paths printed at the end).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
 bash scripts/build.sh build
-./build/tests/host/klp_demo build/npklod32.so examples/demo/tour.klp
+shots=$(mktemp -d "${TMPDIR:-/tmp}/klp-tour.XXXXXX")
+./build/klp view --headless \
+  --screenshot "$shots/playing.png" --at 1.5 \
+  --click 282,101 --at 3 \
+  --screenshot "$shots/after-click.png" --at 3.5 \
+  --quit-after 10 \
+  build/examples/tour/index.html
+echo "screenshots: $shots/playing.png $shots/after-click.png"
