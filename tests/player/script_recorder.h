@@ -42,6 +42,8 @@ class ScriptRecorder {
     table_.slot[jri::kGetFieldID] = reinterpret_cast<void*>(&GetId);
     table_.slot[jri::kCallMethod] = reinterpret_cast<void*>(&CallMethod);
     table_.slot[jri::kNewStringUTF] = reinterpret_cast<void*>(&NewStringUTF);
+    table_.slot[jri::kCallMethodInt] = reinterpret_cast<void*>(&CallMethodInt);
+    table_.slot[jri::kGetStringUTFChars] = reinterpret_cast<void*>(&GetStringUTFChars);
     funcs_.size = sizeof funcs_;
     funcs_.version = 27;
     funcs_.getJavaEnv = [] { return &current_->env_; };
@@ -59,6 +61,9 @@ class ScriptRecorder {
 
   const std::vector<ScriptCall>& calls() const { return calls_; }
   void Clear() { calls_.clear(); }
+  JRIEnv* env() { return &env_; }
+  // A runtime string, as a page's script passes one to a native method.
+  jstring String(const std::string& text) { return &strings_.emplace_back(text); }
 
   // OnSysOut lines, to all instances or to one.
   std::vector<std::string> Lines(NPP instance = nullptr) const {
@@ -115,6 +120,14 @@ class ScriptRecorder {
     va_end(ap);
     self.calls_.push_back(std::move(call));
     return nullptr;
+  }
+
+  // GetPeerEx: the low 32 bits of the peer, which is the instance's NPP.
+  static jint CallMethodInt(JRIEnv*, jint, jref obj, JRIMethodID, ...) {
+    return static_cast<jint>(static_cast<uint32_t>(reinterpret_cast<uintptr_t>(obj)));
+  }
+  static const char* GetStringUTFChars(JRIEnv*, jint, jstring str) {
+    return static_cast<std::string*>(str)->c_str();
   }
 
   static inline ScriptRecorder* current_ = nullptr;
