@@ -63,7 +63,7 @@ size_t Desktop::PendingPosted() const {
 size_t Desktop::DispatchPosted() {
   size_t done = 0;
   for (;;) {
-    MSG m;
+    MSG m{};
     {
       std::lock_guard lock(queueLock_);
       if (queue_.empty()) break;
@@ -97,7 +97,7 @@ HWND Desktop::WindowAtPoint(POINT screen) {
     if (!(w->style & WS_VISIBLE)) continue;
     POINT p = screen;
     if (!ScreenToClient(h, &p)) continue;
-    RECT r;
+    RECT r{};
     GetClientRect(h, &r);
     if (p.x >= r.left && p.x < r.right && p.y >= r.top && p.y < r.bottom) best = h;
   }
