@@ -796,14 +796,17 @@ class Checker {
     std::vector<Finding> outside;
     bool allOff = true;
     std::array<bool, 4> allBeyond = {true, true, true, true};  // left, above, right, below
-    std::optional<int64_t> insideBefore;  // the frame looked at before, if its rectangle was inside
+    // The frame looked at before, if its rectangle was inside (kept as a flag and a value: GCC
+    // cannot see through an optional in the halving loop below).
+    bool wasInside = false;
+    int64_t insideBefore = 0;
     for (const int64_t frame : frames) {
       const auto f = static_cast<int32_t>(frame);
       const std::size_t exact = exactKey(f);
       if (keysOnly && exact == keys.size()) continue;
       const anchors::Rect rect = rectAt(f, exact);
       if (rect.left > rect.right || rect.top > rect.bottom) {  // empty-rect's case
-        insideBefore.reset();
+        wasInside = false;
         continue;
       }
       const bool off = !PictureMeetsShape(rect, shape, width, height);
@@ -813,14 +816,15 @@ class Checker {
       allBeyond[2] = allBeyond[2] && rect.left > width;
       allBeyond[3] = allBeyond[3] && rect.top > height;
       if (!off && !beyond(rect)) {
+        wasInside = true;
         insideBefore = frame;
         continue;
       }
       Finding found{frame, rect, off, exact};
-      if (exact == keys.size() && insideBefore && beyond(rect)) {
+      if (exact == keys.size() && wasInside && beyond(rect)) {
         // Each coordinate is monotonic between two frames looked at, so once beyond a side the
         // rectangle stays beyond it: the first such frame is found by halving.
-        int64_t low = *insideBefore, high = frame;  // inside at low, beyond at high
+        int64_t low = insideBefore, high = frame;  // inside at low, beyond at high
         while (high - low > 1) {
           const int64_t middle = low + (high - low) / 2;
           const auto m = static_cast<int32_t>(middle);
@@ -832,7 +836,7 @@ class Checker {
         found.rect = rectAt(h, found.key);
         found.off = !PictureMeetsShape(found.rect, shape, width, height);
       }
-      insideBefore.reset();
+      wasInside = false;
       if (found.key == keys.size()) {
         // Before the first key frame, after the last and between equal ones the rectangle is a
         // key frame's own: told with that key frame.

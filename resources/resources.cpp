@@ -93,7 +93,7 @@ int LoadString(unsigned id, char* buffer, int size) {
   if (!buffer || size <= 0) return 0;
   std::string_view s = FindString(id);
   size_t n = std::min(s.size(), static_cast<size_t>(size - 1));
-  std::memcpy(buffer, s.data(), n);
+  if (n > 0) std::memcpy(buffer, s.data(), n);
   buffer[n] = '\0';
   return static_cast<int>(n);
 }
