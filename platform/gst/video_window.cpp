@@ -1,0 +1,182 @@
+#include "platform/gst/video_window.h"
+
+#include <algorithm>
+#include <bit>
+#include <cstring>
+#include <utility>
+#include <vector>
+
+#include "platform/win/desktop.h"
+
+namespace gstgraph {
+namespace {
+
+constexpr const char* kClassName = "KLPVideoWindow";
+constexpr win::UINT kMsgNewFrame = win::WM_USER + 1;  // private to the class
+
+bool IsMouseMessage(win::UINT msg) {
+  return msg >= win::WM_MOUSEMOVE && msg <= win::WM_MBUTTONUP;
+}
+
+// Nearest-neighbour copy of the BGRx frame into the 0x00RRGGBB surface. The frames painted are
+// the pipeline's own, stored as whole 32-bit pixels (read here as such: B, G, R, x in memory is
+// 0xxxRRGGBB on this little-endian machine).
+void Scale(const media::VideoFrame& f, win::Surface& s, std::vector<int>& columns) {
+  static_assert(std::endian::native == std::endian::little);
+  const int dw = s.width, dh = s.height;
+  if (dw <= 0 || dh <= 0 || f.width <= 0 || f.height <= 0) return;
+  columns.resize(static_cast<size_t>(dw));
+  for (int x = 0; x < dw; ++x)
+    columns[static_cast<size_t>(x)] = static_cast<int>(static_cast<int64_t>(x) * f.width / dw);
+  for (int y = 0; y < dh; ++y) {
+    const int sy = static_cast<int>(static_cast<int64_t>(y) * f.height / dh);
+    const auto* in = reinterpret_cast<const uint32_t*>(
+        f.pixels + static_cast<size_t>(f.stride) * static_cast<size_t>(sy));
+    uint32_t* out = s.pixels.data() + static_cast<size_t>(dw) * static_cast<size_t>(y);
+    if (dw == f.width) {
+      for (int x = 0; x < dw; ++x) out[x] = in[x] & 0x00FFFFFFu;
+    } else {
+      for (int x = 0; x < dw; ++x) out[x] = in[columns[static_cast<size_t>(x)]] & 0x00FFFFFFu;
+    }
+  }
+}
+
+void RegisterWindowClass(win::WNDPROC proc) {
+  // Registered once on each desktop; registering again fails harmlessly.
+  win::WNDCLASSA wc{};
+  wc.lpszClassName = kClassName;
+  wc.lpfnWndProc = proc;
+  win::RegisterClassA(&wc);
+}
+
+}  // namespace
+
+VideoWindow::VideoWindow(FrameReader reader) : reader_(std::move(reader)) {}
+
+VideoWindow::~VideoWindow() { Destroy(); }
+
+void VideoWindow::Destroy() {
+  win::HWND h = hwnd_.exchange(nullptr);
+  if (h && win::IsWindow(h)) {
+    win::SetWindowLongPtrA(h, win::GWLP_USERDATA, 0);
+    win::DestroyWindow(h);
+  }
+  repaintPosted_ = false;
+}
+
+bool VideoWindow::SetOwner(win::HWND owner) {
+  Destroy();
+  owner_ = owner;
+  if (!owner) return true;
+  RegisterWindowClass(&Proc);
+  const win::RECT& r = rect_;
+  win::HWND h = win::CreateWindowExA(
+      0, kClassName, "", static_cast<win::DWORD>(style_) | (visible_ ? win::WS_VISIBLE : 0),
+      r.left, r.top, r.right - r.left, r.bottom - r.top, owner, nullptr, nullptr, nullptr);
+  if (!h) {
+    owner_ = nullptr;
+    return false;
+  }
+  win::SetWindowLongPtrA(h, win::GWLP_USERDATA, reinterpret_cast<win::LONG_PTR>(this));
+  hwnd_ = h;
+  Repaint();
+  return true;
+}
+
+void VideoWindow::ApplyStyle() {
+  win::HWND h = hwnd_;
+  win::Desktop* desk = win::Desktop::Current();
+  win::Window* w = desk && h ? desk->Find(h) : nullptr;
+  if (!w) return;
+  w->style = static_cast<win::DWORD>(style_) | (visible_ ? win::WS_VISIBLE : 0);
+  if (visible_) Repaint();
+}
+
+void VideoWindow::SetStyle(win::LONG style) {
+  style_ = static_cast<win::LONG>(static_cast<win::DWORD>(style) & ~win::WS_VISIBLE);
+  ApplyStyle();
+}
+
+void VideoWindow::SetPosition(win::LONG left, win::LONG top, win::LONG width, win::LONG height) {
+  rect_ = win::RECT{left, top, left + std::max<win::LONG>(width, 0),
+                    top + std::max<win::LONG>(height, 0)};
+  if (win::HWND h = hwnd_) {
+    win::MoveWindow(h, left, top, width, height, win::FALSE);
+    Repaint();
+  }
+}
+
+void VideoWindow::SetWidth(win::LONG width) {
+  SetPosition(rect_.left, rect_.top, width, rect_.bottom - rect_.top);
+}
+
+void VideoWindow::SetHeight(win::LONG height) {
+  SetPosition(rect_.left, rect_.top, rect_.right - rect_.left, height);
+}
+
+void VideoWindow::SetVisible(bool visible) {
+  visible_ = visible;
+  ApplyStyle();
+}
+
+void VideoWindow::GraphStateChanged() {
+  if (autoShow_ && !visible_) SetVisible(true);
+}
+
+void VideoWindow::Repaint() {
+  if (win::HWND h = hwnd_) {
+    win::InvalidateRect(h, nullptr, win::FALSE);
+    win::UpdateWindow(h);
+  }
+}
+
+void VideoWindow::FrameArrived() {
+  win::HWND h = hwnd_;
+  if (!h || repaintPosted_.exchange(true)) return;
+  if (!win::PostMessageA(h, kMsgNewFrame, 0, 0)) repaintPosted_ = false;
+}
+
+void VideoWindow::Paint(win::HWND hwnd) {
+  win::PAINTSTRUCT ps;
+  win::HDC dc = win::BeginPaint(hwnd, &ps);
+  if (win::Surface* s = dc ? win::SurfaceFromDC(dc) : nullptr) {
+    bool painted =
+        reader_ && reader_([&](const media::VideoFrame& f) { Scale(f, *s, columns_); });
+    if (!painted) std::fill(s->pixels.begin(), s->pixels.end(), 0u);
+  }
+  win::EndPaint(hwnd, &ps);
+}
+
+win::LRESULT VideoWindow::Proc(win::HWND hwnd, win::UINT msg, win::WPARAM wParam,
+                               win::LPARAM lParam) {
+  auto* self =
+      reinterpret_cast<VideoWindow*>(win::GetWindowLongPtrA(hwnd, win::GWLP_USERDATA));
+  if (!self) return win::DefWindowProcA(hwnd, msg, wParam, lParam);
+  if (msg == win::WM_PAINT) {
+    self->Paint(hwnd);
+    return 0;
+  }
+  if (msg == kMsgNewFrame) {
+    self->repaintPosted_ = false;
+    self->Repaint();
+    return 0;
+  }
+  if (msg == win::WM_DESTROY) {
+    // Also reached when the owner is destroyed first, which takes its children with it.
+    win::HWND expected = hwnd;
+    self->hwnd_.compare_exchange_strong(expected, nullptr);
+    return 0;
+  }
+  if (IsMouseMessage(msg) && self->drain_ && win::IsWindow(self->drain_)) {
+    // Mouse input goes to the drain, in its client coordinates.
+    win::POINT p{static_cast<int16_t>(win::LOWORD(static_cast<uintptr_t>(lParam))),
+                 static_cast<int16_t>(win::HIWORD(static_cast<uintptr_t>(lParam)))};
+    win::ClientToScreen(hwnd, &p);
+    win::ScreenToClient(self->drain_, &p);
+    return win::SendMessageA(self->drain_, msg, wParam,
+                             win::MAKELPARAM(static_cast<unsigned>(p.x), static_cast<unsigned>(p.y)));
+  }
+  return win::DefWindowProcA(hwnd, msg, wParam, lParam);
+}
+
+}  // namespace gstgraph
