@@ -8,3 +8,14 @@ function(klp_test name)
   target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main GTest::gmock)
   gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 300)
 endfunction()
+
+# klp_test_environment(TARGET VAR=VALUE ...): the environment of every test discovered from
+# TARGET's klp_test (a list cannot pass through gtest_discover_tests' PROPERTIES), set by an
+# include file that CTest reads after the discovered tests.
+function(klp_test_environment target)
+  set(file ${CMAKE_CURRENT_BINARY_DIR}/${target}_environment.cmake)
+  file(WRITE ${file} "if(${target}_TESTS)\n"
+                     "  set_tests_properties(\${${target}_TESTS} PROPERTIES ENVIRONMENT \"${ARGN}\")\n"
+                     "endif()\n")
+  set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES ${file})
+endfunction()

@@ -1,0 +1,117 @@
+// Anchor frames drawn by the overlay into real decoded frames and painted by the graph's video
+// window: place, colour, interpolation, ellipses, hidden anchors, the highlight after a colour
+// change, redraws of a paused frame from its undrawn copy, and a window twice the clip's size.
+#include <gtest/gtest.h>
+
+#include "tests/media/media_fixture.h"
+
+namespace klp::test {
+namespace {
+
+using namespace dshow;
+
+constexpr uint32_t kBlue = 0x0000FF;
+constexpr uint32_t kRed = 0xFF0000;
+constexpr uint32_t kGreen = 0x00FF00;
+
+bool IsGreyish(uint32_t p) {
+  int r = (p >> 16) & 0xFF, g = (p >> 8) & 0xFF, b = p & 0xFF;
+  return std::abs(r - g) < 40 && std::abs(g - b) < 40;
+}
+
+class AnchorPixels : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_EQ(g.Open(Clip(ClipSpec{Codec::kMjpegAvi}), w, h), com::S_OK); }
+
+  int32_t Anchor(int32_t colour, int32_t shape, std::vector<AnchorKeyFrame> keys, int32_t width = 2) {
+    int32_t id = g.overlay->CreateAnchor(width, colour, shape);
+    EXPECT_EQ(g.overlay->SetKeyFrames(id, keys.data(), static_cast<int32_t>(keys.size())), com::S_OK);
+    return id;
+  }
+  // The pixel at video coordinates, read from the window.
+  uint32_t At(int x, int y) { return g.Pixel(x * w / 160, y * h / 120); }
+
+  int w = 160, h = 120;
+  sim::SimDesktop desk;
+  TestGraph g{desk};
+};
+
+TEST_F(AnchorPixels, RectangleMovesWithItsKeyFramesAndInterpolates) {
+  Anchor(kGreen, SHAPE_RECT, {{10, 20, 40, 60, 80}, {20, 80, 40, 120, 80}});
+  ASSERT_EQ(g.Seek(10), com::S_OK);
+  EXPECT_EQ(At(20, 60), kGreen);
+  EXPECT_EQ(At(21, 41), kGreen);
+  EXPECT_TRUE(IsGreyish(At(22, 60)));
+  ASSERT_EQ(g.Seek(15), com::S_OK);  // (50, 40, 90, 80)
+  EXPECT_EQ(g.ShownFrame(), 15);
+  EXPECT_EQ(At(50, 60), kGreen);
+  EXPECT_EQ(At(90, 80), kGreen);
+  EXPECT_TRUE(IsGreyish(At(49, 60)));
+  EXPECT_TRUE(IsGreyish(At(20, 60)));
+  ASSERT_EQ(g.Seek(25), com::S_OK);  // past the last key frame: not drawn
+  EXPECT_TRUE(IsGreyish(At(80, 60)));
+  EXPECT_TRUE(IsGreyish(At(120, 60)));
+}
+
+TEST_F(AnchorPixels, EllipseIsTheRectanglesInscribedOne) {
+  Anchor(kBlue, SHAPE_ELLIPSE, {{0, 40, 40, 100, 100}});
+  ASSERT_EQ(g.Seek(3), com::S_OK);
+  EXPECT_EQ(At(70, 40), kBlue);   // top of the ellipse
+  EXPECT_EQ(At(40, 70), kBlue);   // its left
+  EXPECT_TRUE(IsGreyish(At(40, 40)));  // the rectangle's corner
+  EXPECT_TRUE(IsGreyish(At(70, 70)));  // the middle
+}
+
+TEST_F(AnchorPixels, HiddenAnchorsAreNotDrawn) {
+  int32_t shown = Anchor(kBlue, SHAPE_RECT, {{0, 10, 40, 50, 80}});
+  int32_t hidden = Anchor(kGreen, SHAPE_RECT, {{0, 100, 40, 140, 80}});
+  g.overlay->ShowAnchor(hidden, 0);
+  ASSERT_EQ(g.Seek(1), com::S_OK);
+  EXPECT_EQ(At(10, 60), kBlue);
+  EXPECT_TRUE(IsGreyish(At(100, 60)));
+  g.overlay->ShowAllAnchors(0);
+  ASSERT_EQ(g.Seek(2), com::S_OK);
+  EXPECT_TRUE(IsGreyish(At(10, 60)));
+  (void)shown;
+}
+
+TEST_F(AnchorPixels, RefreshRedrawsThePausedFrameFromItsUndrawnCopy) {
+  int32_t id = Anchor(kBlue, SHAPE_RECT, {{0, 10, 40, 50, 80}});
+  ASSERT_EQ(g.Seek(7), com::S_OK);
+  ASSERT_EQ(At(10, 60), kBlue);
+  // Activation: the highlight colour, then Refresh, as the player's SelectAnchor does.
+  g.overlay->SetAnchorColor(id, kRed);
+  EXPECT_EQ(At(10, 60), kBlue);  // nothing redrawn before Refresh
+  g.overlay->Refresh();
+  EXPECT_EQ(At(10, 60), kRed);
+  EXPECT_EQ(g.ShownFrame(), 7);
+  // Hiding all and refreshing leaves no trace of the outline: the redraw starts undrawn.
+  g.overlay->ShowAllAnchors(0);
+  g.overlay->Refresh();
+  EXPECT_TRUE(IsGreyish(At(10, 60)));
+  EXPECT_TRUE(IsGreyish(At(50, 80)));
+  EXPECT_EQ(g.ShownFrame(), 7);
+  EXPECT_EQ(g.Position(), 7);
+}
+
+class AnchorPixelsScaled : public AnchorPixels {
+ protected:
+  void SetUp() override {
+    w = 320;
+    h = 240;
+    AnchorPixels::SetUp();
+  }
+};
+
+TEST_F(AnchorPixelsScaled, FramesAndAnchorsScaleWithTheWindow) {
+  Anchor(kGreen, SHAPE_RECT, {{0, 20, 40, 60, 80}});
+  ASSERT_EQ(g.Seek(33), com::S_OK);
+  EXPECT_EQ(g.ShownFrame(), 33);
+  EXPECT_EQ(g.Screen()->width, 320);
+  EXPECT_EQ(g.Pixel(40, 120), kGreen);   // video (20, 60)
+  EXPECT_EQ(g.Pixel(121, 161), kGreen);  // video (60, 80), the far corner
+  EXPECT_TRUE(IsGreyish(g.Pixel(38, 120)));
+}
+
+}  // namespace
+}  // namespace klp::test
