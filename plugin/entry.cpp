@@ -3,7 +3,9 @@
 #include <cstring>
 #include <new>
 
+#include "overlay/anchor_overlay.h"
 #include "platform/com/com.h"
+#include "platform/gst/gst_graph.h"
 #include "platform/npapi/export.h"
 #include "platform/npapi/npfunctions.h"
 #include "platform/npdesk/npdesk.h"
@@ -286,6 +288,8 @@ KLP_EXPORT NPError NP_Initialize(NPNetscapeFuncs* browser, NPPluginFuncs* funcs)
     SetBrowserFuncs(browser);
     if ((browser->version >> 8) != 0) return NPERR_INCOMPATIBLE_VERSION_ERROR;
     npdesk::Install();
+    gstgraph::Register();
+    overlay::Register();
     if (g_pluginFuncs) {
       g_pluginFuncs->event = NPP_HandleEvent;
       g_pluginFuncs->getvalue = NPP_GetValue;
