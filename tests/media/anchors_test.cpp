@@ -113,5 +113,27 @@ TEST_F(AnchorPixelsScaled, FramesAndAnchorsScaleWithTheWindow) {
   EXPECT_TRUE(IsGreyish(g.Pixel(38, 120)));
 }
 
+// Pixels twice as wide as high: the video's own size is 320 x 120, in which the key frames are
+// given, while the decoder hands over 160 x 120.
+TEST(AnchorPixelsWide, KeyFramesFollowThePixelAspect) {
+  sim::SimDesktop desk;
+  TestGraph g(desk);
+  ClipSpec spec{Codec::kH264Mp4};
+  spec.pixelAspect = 2;
+  ASSERT_EQ(g.Open(Clip(spec)), com::S_OK);
+  EXPECT_EQ(g.videoWidth, 320);
+  EXPECT_EQ(g.videoHeight, 120);
+  int32_t id = g.overlay->CreateAnchor(2, kGreen, SHAPE_RECT);
+  AnchorKeyFrame key{0, 100, 40, 180, 80};  // the frame's (50, 40, 90, 80)
+  g.overlay->SetKeyFrames(id, &key, 1);
+  ASSERT_EQ(g.Seek(12), com::S_OK);
+  EXPECT_EQ(g.ShownFrame(), 12);
+  EXPECT_EQ(g.Screen()->width, 320);  // the window takes the video's own size
+  EXPECT_EQ(g.Pixel(100, 60), kGreen);
+  EXPECT_EQ(g.Pixel(181, 60), kGreen);
+  EXPECT_TRUE(IsGreyish(g.Pixel(96, 60)));
+  EXPECT_TRUE(IsGreyish(g.Pixel(186, 60)));
+}
+
 }  // namespace
 }  // namespace klp::test

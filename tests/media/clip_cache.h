@@ -36,7 +36,8 @@ inline std::string Clip(const ClipSpec& spec) {
   static std::map<std::string, std::string> made;
   std::string name = std::string(CodecName(spec.codec)) + "_" + std::to_string(spec.width) + "x" +
                      std::to_string(spec.height) + "_" + std::to_string(spec.frames) + "_" +
-                     std::to_string(spec.fps) + Extension(spec.codec);
+                     std::to_string(spec.fps) + "_" + std::to_string(spec.pixelAspect) +
+                     Extension(spec.codec);
   auto it = made.find(name);
   if (it != made.end()) return it->second;
   std::string path = dir.Path(name), error;

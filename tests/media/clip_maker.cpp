@@ -125,7 +125,7 @@ bool WriteClip(const ClipSpec& spec, const std::string& path, std::string* error
     GstCaps* caps = gst_caps_new_simple(
         "video/x-raw", "format", G_TYPE_STRING, "I420", "width", G_TYPE_INT, spec.width,
         "height", G_TYPE_INT, spec.height, "framerate", GST_TYPE_FRACTION, spec.fps, 1,
-        "pixel-aspect-ratio", GST_TYPE_FRACTION, 1, 1, nullptr);
+        "pixel-aspect-ratio", GST_TYPE_FRACTION, spec.pixelAspect, 1, nullptr);
     g_object_set(src, "caps", caps, "format", GST_FORMAT_TIME, "block", TRUE, nullptr);
     gst_caps_unref(caps);
   }

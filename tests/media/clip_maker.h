@@ -25,6 +25,7 @@ struct ClipSpec {
   int height = 120;
   int frames = 60;
   int fps = 30;
+  int pixelAspect = 1;  // pixels pixelAspect times as wide as high (stated by H.264 only)
 };
 
 const char* Extension(Codec codec);

@@ -14,9 +14,14 @@ extern char** environ;
 namespace klp::test {
 
 bool MakeClip(const ClipSpec& spec, const std::string& path, std::string* error) {
-  std::vector<std::string> args = {KLP_CLIP_TOOL,           CodecName(spec.codec),
-                                   std::to_string(spec.width), std::to_string(spec.height),
-                                   std::to_string(spec.frames), std::to_string(spec.fps), path};
+  std::vector<std::string> args = {KLP_CLIP_TOOL,
+                                   CodecName(spec.codec),
+                                   std::to_string(spec.width),
+                                   std::to_string(spec.height),
+                                   std::to_string(spec.frames),
+                                   std::to_string(spec.fps),
+                                   std::to_string(spec.pixelAspect),
+                                   path};
   std::vector<char*> argv;
   for (std::string& a : args) argv.push_back(a.data());
   argv.push_back(nullptr);
