@@ -74,9 +74,20 @@ NPError NPP_Destroy(NPP instance, NPSavedData** save) {
     npdesk::InstanceScope scope(instance);
     RemoveLiveInstance(instance);
     ReleaseScriptableObject(instance);
-    if (CKLPluginWindow* object = InstanceObject(instance)) delete object;
-    instance->pdata = nullptr;
-    npdesk::InstanceDestroyed(instance);
+    CKLPluginWindow* object = InstanceObject(instance);
+    if (object && npdesk::InstanceScope::Nested()) {
+      // The browser destroys the instance from inside a call into the module (its menu or
+      // dialog waiting for the user, a page function the module called): that call may still
+      // use the object. Cut off from the browser, it is deleted once the call has returned.
+      object->m_instance = nullptr;
+      instance->pdata = nullptr;
+      npdesk::InstanceDestroyed(instance);  // ends the instance's menu or dialog
+      npdesk::InstanceScope::AfterCalls([object] { delete object; });
+    } else {
+      delete object;
+      instance->pdata = nullptr;
+      npdesk::InstanceDestroyed(instance);
+    }
     if (save) *save = nullptr;
     return NPERR_NO_ERROR;
   });
@@ -288,6 +299,7 @@ KLP_EXPORT NPError NP_Initialize(NPNetscapeFuncs* browser, NPPluginFuncs* funcs)
     SetBrowserFuncs(browser);
     if ((browser->version >> 8) != 0) return NPERR_INCOMPATIBLE_VERSION_ERROR;
     npdesk::Install();
+    npdesk::SetTraceSink(&SysOut);
     gstgraph::Register();
     overlay::Register();
     if (g_pluginFuncs) {

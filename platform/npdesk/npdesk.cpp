@@ -7,11 +7,14 @@
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
 #include <set>
+#include <vector>
 
+#include "platform/gtk/presenter.h"
 #include "platform/npdesk/compose.h"
 #include "platform/npdesk/glib_timeout.h"
 #include "platform/npdesk/x11_output.h"
@@ -28,6 +31,9 @@ constexpr uint32_t kAreaBackground = 0xFFFFFF;
 
 thread_local NPP t_scope = nullptr;
 thread_local int t_depth = 0;
+thread_local std::vector<std::function<void()>> t_afterCalls;
+
+void (*g_traceSink)(NPP, const char*) = nullptr;
 
 class BrowserDesktop;
 BrowserDesktop* g_desk = nullptr;
@@ -334,6 +340,43 @@ class BrowserDesktop final : public win::Desktop {
   }
   win::UINT DoubleClickTime() override { return doubleClickTime_; }
 
+  // --- Menus and dialogs: presented by the helper program, in the browser's coordinates -------
+  win::UINT_PTR TrackMenu(const win::Menu& menu, win::UINT, win::POINT at, win::HWND owner) override {
+    return Presenter().TrackMenu(menu, at, OwnerOf(AreaContaining(owner)));
+  }
+  void RunDialog(win::HWND dialog) override {
+    const win::Dialog* d = FindDialog(dialog);
+    win::Window* w = Find(dialog);
+    if (d && w) Presenter().RunDialog(dialog, w->rect, OwnerOf(AreaContaining(d->owner)));
+  }
+  gtkui::Owner OwnerOf(Area* a) {
+    gtkui::Owner o;
+    if (!a) return o;
+    NPP instance = a->instance;
+    o.tag = instance;
+    if (a->display) o.display = DisplayString(a->display);
+    unsigned long xid = 0;
+    if (!a->browserWindow && NPN_GetValue(instance, NPNVnetscapeWindow, &xid) == NPERR_NO_ERROR)
+      a->browserWindow = xid;
+    o.window = a->browserWindow;
+    o.trace = [instance](const char* text) {
+      if (g_traceSink) g_traceSink(instance, text);
+    };
+    o.pump = [this] {
+      if (DrainPendingOnLeave()) Drain(nullptr);
+    };
+    return o;
+  }
+  gtkui::Presenter& Presenter() {
+    if (!presenter_) presenter_ = std::make_unique<gtkui::Presenter>(
+        gtkui::Presenter::Options{gtkui::HelperBesideModule()});
+    return *presenter_;
+  }
+  bool Modal() const { return presenter_ && presenter_->Busy(); }
+  void EndModal(NPP instance) {
+    if (presenter_) presenter_->Cancel(instance);
+  }
+
   std::map<NPP, std::unique_ptr<Area>> areas_;
   NPP pointerArea_ = nullptr;  // the instance whose area the pointer is over
   win::POINT pointer_{-1, -1};
@@ -367,6 +410,7 @@ class BrowserDesktop final : public win::Desktop {
   std::map<win::HWND, win::Surface> surfaces_;
   bool painting_ = false;
   std::map<Display*, std::map<uintptr_t, ::Cursor>> cursors_;
+  std::unique_ptr<gtkui::Presenter> presenter_;
 };
 
 win::WPARAM KeyFlags(unsigned state) {
@@ -490,8 +534,31 @@ InstanceScope::InstanceScope(NPP instance) : previous_(t_scope) {
 
 InstanceScope::~InstanceScope() {
   t_scope = previous_;
-  if (--t_depth == 0 && g_desk && g_desk->DrainPendingOnLeave()) g_desk->Drain(nullptr);
+  if (t_depth > 1) {
+    --t_depth;
+    return;
+  }
+  // Still counted as a call: a destroy that the dispatched messages cause waits like the rest.
+  if (g_desk && g_desk->DrainPendingOnLeave()) g_desk->Drain(nullptr);
+  --t_depth;
+  while (!t_afterCalls.empty()) {
+    auto fns = std::move(t_afterCalls);
+    t_afterCalls.clear();
+    for (auto& fn : fns) fn();
+  }
 }
+
+bool InstanceScope::Nested() { return t_depth > 1; }
+
+void InstanceScope::AfterCalls(std::function<void()> fn) {
+  if (t_depth == 0) {
+    fn();
+  } else {
+    t_afterCalls.push_back(std::move(fn));
+  }
+}
+
+void SetTraceSink(void (*sink)(NPP, const char*)) { g_traceSink = sink; }
 
 win::HWND AttachArea(NPP instance, const NPWindow* window) {
   if (!g_desk || !instance || !window) return nullptr;
@@ -537,6 +604,7 @@ void InstanceDestroyed(NPP instance) {
       win::DestroyWindow(h);
     }
   if (g_desk->pointerArea_ == instance) g_desk->pointerArea_ = nullptr;
+  g_desk->EndModal(instance);
   g_desk->areas_.erase(instance);
   g_desk->ForgetDrain(instance);
 }
@@ -547,6 +615,8 @@ int16_t HandleEvent(NPP instance, void* event) {
   if (!a) return 0;
   auto* xe = static_cast<XEvent*>(event);
   InstanceScope scope(instance);
+  bool mouse = xe->type == ButtonPress || xe->type == ButtonRelease || xe->type == MotionNotify;
+  if (mouse && g_desk->Modal()) return 1;  // the owner of a modal menu or dialog is disabled
   switch (xe->type) {
     case GraphicsExpose:
       return OnExpose(*a, xe->xgraphicsexpose);

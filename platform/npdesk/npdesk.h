@@ -5,7 +5,8 @@
 // NPP_HandleEvent become WM_* messages to the area window; cursors are set on the browser's
 // window (NPNVnetscapeWindow) while the pointer is over the area, and the browser's arrow is
 // put back when it leaves. Timers run through NPN_ScheduleTimer; posted messages are drained on
-// the browser's thread through NPN_PluginThreadAsyncCall.
+// the browser's thread through NPN_PluginThreadAsyncCall. Pop-up menus and dialogs are presented
+// by the helper program beside the module (platform/gtk), modally.
 //
 // Browsers that lack a service degrade as follows: without NPN_ScheduleTimer, timers run as
 // GLib timeouts on the default main context when the host runs one, else they never fire
@@ -15,6 +16,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 
 #include "platform/npapi/npapi.h"
 #include "platform/win/win.h"
@@ -35,15 +37,27 @@ class InstanceScope {
   InstanceScope(const InstanceScope&) = delete;
   InstanceScope& operator=(const InstanceScope&) = delete;
 
+  // Whether this call came while another call into the module was still running: the browser
+  // called back from a loop of its own that the module turned (a menu or dialog waiting for the
+  // user) or from a script the module ran.
+  static bool Nested();
+  // Runs fn once the outermost call into the module has returned (at once outside any call).
+  static void AfterCalls(std::function<void()> fn);
+
  private:
   NPP previous_;
 };
 
+// Where the browser desktop's own trace lines go (the instance's trace channel).
+void SetTraceSink(void (*sink)(NPP instance, const char* text));
+
 // The instance's area window, made at the first call, sized from the browser's description.
 win::HWND AttachArea(NPP instance, const NPWindow* window);
-// Destroys every window that belongs to the instance and discards its queued messages.
+// Destroys every window that belongs to the instance and discards its queued messages; ends its
+// menu or dialog.
 void InstanceDestroyed(NPP instance);
-// Translates an X event into the area window's messages; 1 when the plug-in handled it.
+// Translates an X event into the area window's messages; 1 when the plug-in handled it. While a
+// menu or dialog is open, mouse input is consumed and reaches no window.
 int16_t HandleEvent(NPP instance, void* event);
 
 }  // namespace npdesk
