@@ -192,6 +192,13 @@ void Helper::ShowDialog(const Message& header, const std::vector<Message>& check
   gtk_window_move(GTK_WINDOW(window), ox + at.x, oy + at.y);
   g_signal_connect(window, "key-press-event", G_CALLBACK(&OnDialogKey), this);
   g_signal_connect(window, "delete-event", G_CALLBACK(&OnDialogDelete), this);
+  // The user opened it in the browser: it takes the keyboard once shown (with no window manager
+  // to give it, too).
+  g_signal_connect(window, "map-event", G_CALLBACK(+[](GtkWidget* w, GdkEvent*, gpointer) -> gboolean {
+                     gtk_window_present(GTK_WINDOW(w));
+                     return FALSE;
+                   }),
+                   nullptr);
   gtk_widget_realize(window);
   if (owner_ != gdk_get_default_root_window())
     gdk_window_set_transient_for(gtk_widget_get_window(window), owner_);
