@@ -66,17 +66,13 @@ void VideoWindow::Destroy() {
 
 bool VideoWindow::SetOwner(win::HWND owner) {
   Destroy();
-  owner_ = owner;
   if (!owner) return true;
   RegisterWindowClass(&Proc);
   const win::RECT& r = rect_;
   win::HWND h = win::CreateWindowExA(
       0, kClassName, "", static_cast<win::DWORD>(style_) | (visible_ ? win::WS_VISIBLE : 0),
       r.left, r.top, r.right - r.left, r.bottom - r.top, owner, nullptr, nullptr, nullptr);
-  if (!h) {
-    owner_ = nullptr;
-    return false;
-  }
+  if (!h) return false;
   win::SetWindowLongPtrA(h, win::GWLP_USERDATA, reinterpret_cast<win::LONG_PTR>(this));
   hwnd_ = h;
   Repaint();

@@ -58,7 +58,6 @@ class VideoWindow {
   // Set by FrameArrived when it posts, cleared by the window when the message arrives.
   std::atomic<bool> repaintPosted_{false};
   // The rest: desktop's thread only.
-  win::HWND owner_ = nullptr;
   win::HWND drain_ = nullptr;
   win::LONG style_ = 0x40000000 | 0x04000000;  // WS_CHILD | WS_CLIPSIBLINGS
   win::RECT rect_{0, 0, 0, 0};                 // left, top, right, bottom in the owner

@@ -113,6 +113,17 @@ TEST_P(PlaybackTest, StopAfterTheEndShowsFrameZero) {
   EXPECT_EQ(g.ShownFrame(), 0);
 }
 
+// The player passes seeks past the end on unchanged: the graph stands at its end and, run,
+// ends at once; a seek back shows its frame.
+TEST_P(PlaybackTest, SeekPastTheEndEndsAtOnce) {
+  ASSERT_EQ(g.Seek(1000), com::S_OK);
+  EXPECT_EQ(g.Position(), 60);
+  ASSERT_EQ(g.control->Run(), com::S_OK);
+  EXPECT_TRUE(g.WaitForComplete(1000));
+  ASSERT_EQ(g.Seek(10), com::S_OK);
+  EXPECT_EQ(g.ShownFrame(), 10);
+}
+
 INSTANTIATE_TEST_SUITE_P(Codecs, PlaybackTest,
                          ::testing::Values(Codec::kMjpegAvi, Codec::kH264Mp4, Codec::kVp8Webm,
                                            Codec::kTheoraOgg),
