@@ -77,9 +77,13 @@ bool EllipseRow(const anchors::Rect& r, int64_t y, int64_t* x0, int64_t* x1) {
 }
 
 void DrawEllipse(Canvas& c, const anchors::Rect& r, int64_t w) {
-  anchors::Rect inner{static_cast<int32_t>(r.left + w), static_cast<int32_t>(r.top + w),
-                      static_cast<int32_t>(r.right - w), static_cast<int32_t>(r.bottom - w)};
-  const bool hollow = inner.left <= inner.right && inner.top <= inner.bottom;
+  // The inner ellipse is that of the rectangle shrunk by the line width, when one is left.
+  const bool hollow = 2 * w <= static_cast<int64_t>(r.right) - r.left &&
+                      2 * w <= static_cast<int64_t>(r.bottom) - r.top;
+  anchors::Rect inner;
+  if (hollow)
+    inner = {static_cast<int32_t>(r.left + w), static_cast<int32_t>(r.top + w),
+             static_cast<int32_t>(r.right - w), static_cast<int32_t>(r.bottom - w)};
   const int64_t top = std::max<int64_t>(r.top, 0);
   const int64_t bottom = std::min<int64_t>(r.bottom, c.frame.height - 1);
   for (int64_t y = top; y <= bottom; ++y) {

@@ -109,11 +109,14 @@ void ExpectEllipseRing(anchors::Rect r, int32_t width) {
   Anchor a = MakeAnchor({{0, r.left, r.top, r.right, r.bottom}}, width, 0x00FF00,
                         dshow::SHAPE_ELLIPSE);
   FrameImage img = Draw(a, 0, 64, 48);
-  anchors::Rect inner{r.left + width, r.top + width, r.right - width, r.bottom - width};
+  const bool hollow = 2LL * width <= int64_t{r.right} - r.left &&
+                      2LL * width <= int64_t{r.bottom} - r.top;
+  anchors::Rect inner{};
+  if (hollow) inner = {r.left + width, r.top + width, r.right - width, r.bottom - width};
   for (int y = 0; y < 48; ++y)
     for (int x = 0; x < 64; ++x) {
       bool ring = anchors::PointInShape({x, y}, r, anchors::SHAPE_ELLIPSE) &&
-                  !anchors::PointInShape({x, y}, inner, anchors::SHAPE_ELLIPSE);
+                  !(hollow && anchors::PointInShape({x, y}, inner, anchors::SHAPE_ELLIPSE));
       ASSERT_EQ(img.At(x, y) == 0x00FF00u, ring)
           << "rect " << r.left << "," << r.top << "," << r.right << "," << r.bottom
           << " width " << width << " at " << x << "," << y;
@@ -128,6 +131,7 @@ TEST(DrawEllipse, RingMatchesTheHitTestsEllipse) {
   ExpectEllipseRing({-20, -10, 30, 25}, 2);  // clipped at the top left
   ExpectEllipseRing({30, 20, 90, 70}, 4);    // clipped at the bottom right
   ExpectEllipseRing({5, 5, 25, 9}, 8);       // solid: the line is wider than the ellipse
+  ExpectEllipseRing({5, 5, 25, 30}, INT_MAX);  // solid, however wide the line
 }
 
 TEST(DrawEllipse, CornersOfTheRectangleStayUntouched) {
