@@ -31,6 +31,9 @@ bool HelperProcess::Start(const std::string& path, const std::vector<std::string
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_adddup2(&actions, pair[1], STDIN_FILENO);
   posix_spawn_file_actions_adddup2(&actions, pair[1], STDOUT_FILENO);
+#if defined(__GLIBC__) && __GLIBC_PREREQ(2, 34)
+  posix_spawn_file_actions_addclosefrom_np(&actions, STDERR_FILENO + 1);  // the browser's own
+#endif
   // The browser's signal mask and handlers are no business of the helper's.
   posix_spawnattr_t attr;
   posix_spawnattr_init(&attr);

@@ -77,11 +77,10 @@ win::UINT_PTR Presenter::TrackMenu(const win::Menu& menu, win::POINT at, const O
     sent = sent && Send(Make(Verb::Item, {item.flags, static_cast<int64_t>(item.id)}, item.text));
   sent = sent && Send(Make(Verb::Show, {}));
   if (!sent) GiveUp("stopped", false);
-  if (!Wait([&s] { return s.done; }, owner)) {
-    Report(owner, failure_ + "; the menu was cancelled");
-    return 0;
-  }
-  return s.chosen;
+  Wait([&s] { return s.done; }, owner);
+  if (s.done) return s.chosen;  // answered (perhaps just before the helper went) or cancelled
+  Report(owner, failure_ + "; the menu was cancelled");
+  return 0;
 }
 
 void Presenter::RunDialog(win::HWND dialog, win::RECT placement, const Owner& owner) {
@@ -99,11 +98,10 @@ void Presenter::RunDialog(win::HWND dialog, win::RECT placement, const Owner& ow
     Open open(*this, s);
     if (EnsureHelper(s)) {
       s.serial = ++serial_;
-      bool sent = Send(Make(Verb::Dialog, {static_cast<int64_t>(s.serial), rec->tmpl->id,
-                                           placement.left, placement.top,
-                                           placement.right - placement.left,
-                                           placement.bottom - placement.top,
-                                           static_cast<int64_t>(owner.window)}));
+      bool sent = Send(Make(
+          Verb::Dialog, {static_cast<int64_t>(s.serial), rec->tmpl->id, placement.left,
+                         placement.top, placement.right - placement.left,
+                         placement.bottom - placement.top, static_cast<int64_t>(owner.window)}));
       if (!sent || !SendDialogStates(s, Verb::Show)) GiveUp("stopped", false);
       Wait([&s] { return s.done; }, owner);
     }
@@ -162,7 +160,7 @@ bool Presenter::SendDialogStates(const Session& s, Verb verb) {
                                  : Make(Verb::Update, {static_cast<int64_t>(s.serial)}));
 }
 
-bool Presenter::Wait(const std::function<bool()>& finished, const Owner& owner) {
+void Presenter::Wait(const std::function<bool()>& finished, const Owner& owner) {
   auto over = [&] { return finished() || !failure_.empty(); };
   GMainContext* context = g_main_context_default();
   if (!g_main_context_acquire(context)) {
@@ -173,10 +171,10 @@ bool Presenter::Wait(const std::function<bool()>& finished, const Owner& owner) 
       if (!over()) Tick();
       if (owner.pump && !over()) owner.pump();
     }
-    return failure_.empty();
+    return;
   }
-  GSource* io = g_unix_fd_source_new(helper_.fd(),
-                                     static_cast<GIOCondition>(G_IO_IN | G_IO_HUP | G_IO_ERR));
+  GSource* io =
+      g_unix_fd_source_new(helper_.fd(), static_cast<GIOCondition>(G_IO_IN | G_IO_HUP | G_IO_ERR));
   g_source_set_callback(io, G_SOURCE_FUNC(+[](gint, GIOCondition, gpointer self) -> gboolean {
                           static_cast<Presenter*>(self)->ReadHelper();
                           return G_SOURCE_CONTINUE;
@@ -201,7 +199,6 @@ bool Presenter::Wait(const std::function<bool()>& finished, const Owner& owner) 
   g_source_destroy(io);
   g_source_unref(io);
   g_main_context_release(context);
-  return failure_.empty();
 }
 
 void Presenter::ReadHelper() {
@@ -243,8 +240,7 @@ void Presenter::OnMessage(const Message& m) {
   if (m.verb == Verb::Chosen && !s->dialog) {
     s->chosen = static_cast<win::UINT_PTR>(m.numbers[1]);
     s->done = true;
-  } else if ((m.verb == Verb::Click || m.verb == Verb::Key || m.verb == Verb::Close) &&
-             s->dialog) {
+  } else if ((m.verb == Verb::Click || m.verb == Verb::Key || m.verb == Verb::Close) && s->dialog) {
     OnDialogInput(m);
   }
 }

@@ -31,11 +31,11 @@ namespace gtkui {
 
 // Who a menu or dialog belongs to.
 struct Owner {
-  const void* tag = nullptr;         // what Cancel names (the browser instance)
-  std::string display;               // the X display the helper opens; empty: $DISPLAY
-  unsigned long window = 0;          // the browser's X window, 0 when unknown (protocol.h)
+  const void* tag = nullptr;               // what Cancel names (the browser instance)
+  std::string display;                     // the X display the helper opens; empty: $DISPLAY
+  unsigned long window = 0;                // the browser's X window, 0 when unknown (protocol.h)
   std::function<void(const char*)> trace;  // the owner's trace channel
-  std::function<void()> pump;        // run at every turn of the wait
+  std::function<void()> pump;              // run at every turn of the wait
 };
 
 class Presenter {
@@ -67,18 +67,18 @@ class Presenter {
  private:
   struct Session {
     const Owner* owner = nullptr;
-    uint64_t serial = 0;          // 0 until the request was sent
-    win::HWND dialog = nullptr;   // null for a menu
+    uint64_t serial = 0;         // 0 until the request was sent
+    win::HWND dialog = nullptr;  // null for a menu
     win::UINT_PTR chosen = 0;
-    bool done = false;            // answered, ended, or cancelled by the owner
+    bool done = false;  // answered, ended, or cancelled by the owner
   };
   class Open;
 
   bool EnsureHelper(Session& s);
   bool Send(const Message& m);
   bool SendDialogStates(const Session& s, Verb closing);
-  // Turns the wait until finished() or the helper is given up; false when it was.
-  bool Wait(const std::function<bool()>& finished, const Owner& owner);
+  // Turns the wait until finished() or the helper is given up (failure_ says why).
+  void Wait(const std::function<bool()>& finished, const Owner& owner);
   void ReadHelper();
   void Tick();
   void OnMessage(const Message& m);
@@ -89,7 +89,7 @@ class Presenter {
   Options options_;
   HelperProcess helper_;
   LineReader reader_;
-  std::string display_;   // what the running helper opened
+  std::string display_;  // what the running helper opened
   bool ready_ = false;
   bool reading_ = false;  // handling what the helper said
   std::string failure_;   // why the helper was given up during this request

@@ -341,7 +341,8 @@ class BrowserDesktop final : public win::Desktop {
   win::UINT DoubleClickTime() override { return doubleClickTime_; }
 
   // --- Menus and dialogs: presented by the helper program, in the browser's coordinates -------
-  win::UINT_PTR TrackMenu(const win::Menu& menu, win::UINT, win::POINT at, win::HWND owner) override {
+  win::UINT_PTR TrackMenu(const win::Menu& menu, win::UINT, win::POINT at,
+                          win::HWND owner) override {
     return Presenter().TrackMenu(menu, at, OwnerOf(AreaContaining(owner)));
   }
   void RunDialog(win::HWND dialog) override {

@@ -101,7 +101,8 @@ TEST(Layout, CentredDialogsCentreOnThePlacementOthersTakeItsCorner) {
 
 TEST(Layout, ARightJustifiedPictureKeepsTheControlsBottomRightCorner) {
   gtkui::BaseUnits u{6, 13};
-  const resources::DialogControl& picture = resources::FindDialog(resources::IDD_ABOUT)->controls[0];
+  const resources::DialogControl& picture =
+      resources::FindDialog(resources::IDD_ABOUT)->controls[0];
   gtkui::PixelRect box = gtkui::ControlRect(picture, u);
   gtkui::PixelRect r = gtkui::PictureRect(picture, u, 124, 40);
   EXPECT_EQ(r.x + r.width, box.x + box.width);
@@ -128,7 +129,9 @@ class Desk : public sim::SimDesktop {
   win::UINT_PTR TrackMenu(const win::Menu& menu, win::UINT, win::POINT at, win::HWND) override {
     return presenter.TrackMenu(menu, at, owner);
   }
-  void RunDialog(win::HWND dialog) override { presenter.RunDialog(dialog, Find(dialog)->rect, owner); }
+  void RunDialog(win::HWND dialog) override {
+    presenter.RunDialog(dialog, Find(dialog)->rect, owner);
+  }
 
   gtkui::Presenter presenter;
   gtkui::Owner owner;
@@ -291,12 +294,14 @@ TEST_F(Client, AHelperThatFallsSilentIsKilledAtTheTimeout) {
   Start(5000, 400);
   auto t0 = std::chrono::steady_clock::now();
   EXPECT_EQ(Menu(), 0u);
-  auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - t0);
+  auto ms =
+      std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - t0);
   EXPECT_GE(ms.count(), 600);  // the heartbeats kept it going, then 400 ms of silence
   EXPECT_LT(ms.count(), 3000);
   ASSERT_EQ(traces_.size(), 1u);
-  EXPECT_EQ(traces_[0],
-            "! npklod32-ui: did not answer for 400 ms (killed by signal 9); the menu was cancelled");
+  EXPECT_EQ(
+      traces_[0],
+      "! npklod32-ui: did not answer for 400 ms (killed by signal 9); the menu was cancelled");
 }
 
 TEST_F(Client, AHelperThatNeverSaysReadyOrCannotBeStartedShowsNothing) {
@@ -304,7 +309,9 @@ TEST_F(Client, AHelperThatNeverSaysReadyOrCannotBeStartedShowsNothing) {
   Start(300, 2000);
   EXPECT_EQ(Menu(), 0u);
   ASSERT_EQ(traces_.size(), 1u);
-  EXPECT_EQ(traces_[0], "! npklod32-ui: did not start within 300 ms (killed by signal 9); the menu was not shown");
+  EXPECT_EQ(
+      traces_[0],
+      "! npklod32-ui: did not start within 300 ms (killed by signal 9); the menu was not shown");
 
   Start(5000, 2000, (dir_ / "missing-ui").string());
   EXPECT_EQ(Menu(), 0u);
@@ -340,26 +347,33 @@ TEST_F(Client, ASecondMenuWhileOneIsOpenIsRefusedAndCancelEndsTheFirst) {
   Script("alive 600;chosen 5001");
   Start();
   Nested nested{this, 99, [this] { return Menu(); }};
-  g_timeout_add(100, +[](gpointer p) -> gboolean {
-    auto* n = static_cast<Nested*>(p);
-    n->answer = n->menu();
-    return G_SOURCE_REMOVE;
-  }, &nested);
+  g_timeout_add(
+      100,
+      +[](gpointer p) -> gboolean {
+        auto* n = static_cast<Nested*>(p);
+        n->answer = n->menu();
+        return G_SOURCE_REMOVE;
+      },
+      &nested);
   struct Cancel {
     gtkui::Presenter* presenter;
     const void* tag;
   } cancel{&desk_->presenter, this};
-  g_timeout_add(300, +[](gpointer p) -> gboolean {
-    auto* c = static_cast<Cancel*>(p);
-    c->presenter->Cancel(c->tag);
-    return G_SOURCE_REMOVE;
-  }, &cancel);
+  g_timeout_add(
+      300,
+      +[](gpointer p) -> gboolean {
+        auto* c = static_cast<Cancel*>(p);
+        c->presenter->Cancel(c->tag);
+        return G_SOURCE_REMOVE;
+      },
+      &cancel);
   auto t0 = std::chrono::steady_clock::now();
   EXPECT_EQ(Menu(), 0u);
   EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::seconds(2));
   EXPECT_EQ(nested.answer, 0u);
-  EXPECT_EQ(traces_, std::vector<std::string>{
-                         "! npklod32-ui: a menu or dialog is already open; the menu was not shown"});
+  EXPECT_EQ(traces_,
+            std::vector<std::string>{
+                "! npklod32-ui: a menu or dialog is already open; the menu was not shown"});
   // The helper was told; its late answer to the first menu is not taken for the second's.
   EXPECT_EQ(Menu(), 5001u);
   EXPECT_TRUE(Logged("end 1"));
@@ -375,15 +389,17 @@ TEST_F(Client, DialogInputReachesTheProcedureAndTheHelperShowsTheStatesItLeft) {
   EXPECT_EQ(proc_.checksAtOk.at(resources::IDC_DOUBLECLICK), win::BST_CHECKED);
   // Placed where the win layer placed it: the owner's origin, 190 x 136 units of 6 x 13 pixels.
   ASSERT_TRUE(Logged("end 1"));
-  EXPECT_EQ(Log(), (std::vector<std::string>{
-                       "argv", "dialog 1 109 0 0 285 221 77",
-                       "check 202 1", "check 203 0", "check 204 0", "check 205 1", "check 206 0",
-                       "show",
-                       "check 202 0", "check 203 0", "check 204 0", "check 205 1", "check 206 0",
-                       "update 1",
-                       "check 202 0", "check 203 0", "check 204 0", "check 205 0", "check 206 1",
-                       "update 1",
-                       "end 1"}));
+  EXPECT_EQ(Log(), (std::vector<std::string>{"argv",        "dialog 1 109 0 0 285 221 77",
+                                             "check 202 1", "check 203 0",
+                                             "check 204 0", "check 205 1",
+                                             "check 206 0", "show",
+                                             "check 202 0", "check 203 0",
+                                             "check 204 0", "check 205 1",
+                                             "check 206 0", "update 1",
+                                             "check 202 0", "check 203 0",
+                                             "check 204 0", "check 205 0",
+                                             "check 206 1", "update 1",
+                                             "end 1"}));
 }
 
 TEST_F(Client, WhatTheProcedureIgnoresLeavesTheDialogUp) {

@@ -2,9 +2,9 @@
 // (QtWebKit) on a private Xvfb with no window manager, driven by real X input (xdotool). The
 // page prints the plug-in's trace lines and events; screenshots are taken from the X server.
 // KLP_UI_SHOT_DIR, when set, keeps the screenshots there to look at.
-#include <gtest/gtest.h>
 #include <dirent.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
@@ -76,7 +76,8 @@ class Screen {
       unsigned long n, after;
       unsigned char* data = nullptr;
       if (XGetWindowProperty(d_, w, type, 0, 1, False, XA_ATOM, &actual, &format, &n, &after,
-                             &data) == Success && data) {
+                             &data) == Success &&
+          data) {
         bool is = n == 1 && *reinterpret_cast<Atom*>(data) == menu;
         XFree(data);
         if (is) return true;
@@ -286,8 +287,10 @@ class MenuInBrowser : public ::testing::Test {
     page.replace(page.find("%ATTRS%"), 7, attrs);
     page.replace(page.find("%SCRIPT%"), 8, script);
     std::ofstream(dir_ / "page.html") << page;
-    EXPECT_TRUE(viewer_.Start(xvfb_->display(), {"--quit-after", "120", (dir_ / "page.html").string()}));
-    bool opened = viewer_.WaitFor("trace <OpenMovie>", 30000) && viewer_.WaitFor("trace <WM_KL_ENABLEMARKER>");
+    EXPECT_TRUE(
+        viewer_.Start(xvfb_->display(), {"--quit-after", "120", (dir_ / "page.html").string()}));
+    bool opened = viewer_.WaitFor("trace <OpenMovie>", 30000) &&
+                  viewer_.WaitFor("trace <WM_KL_ENABLEMARKER>");
     if (opened && viewer_.Count("trace ! CKLPluginWindow::OpenMovie 02") == 0) {
       Pause(1000);  // the frame reaches the screen
       return true;
@@ -361,7 +364,7 @@ class MenuInBrowser : public ::testing::Test {
 
 klpview::Xvfb* MenuInBrowser::xvfb_ = nullptr;
 
-#define OPEN_OR_SKIP(...)                                                     \
+#define OPEN_OR_SKIP(...) \
   if (!Open(__VA_ARGS__)) GTEST_SKIP() << "the movie does not open here:\n" << viewer_.out()
 
 TEST_F(MenuInBrowser, TheMenuOffersWhatTheStateAllowsAndItsCommandsWork) {
@@ -401,7 +404,8 @@ TEST_F(MenuInBrowser, TheMenuOffersWhatTheStateAllowsAndItsCommandsWork) {
   ASSERT_TRUE(OpenMenu());
   Choose("Down Down");  // paused: Play, Stop
   ASSERT_TRUE(viewer_.WaitFor("trace <ID_MENU_STOP>"));
-  EXPECT_EQ(viewer_.Count("trace ! CKLMoviePlay::Pause 01") + viewer_.Count("trace ! CKLMoviePlay::Play 01") +
+  EXPECT_EQ(viewer_.Count("trace ! CKLMoviePlay::Pause 01") +
+                viewer_.Count("trace ! CKLMoviePlay::Play 01") +
                 viewer_.Count("trace ! CKLMoviePlay::Stop 01"),
             0u)
       << viewer_.out();
@@ -509,7 +513,8 @@ TEST_F(MenuInBrowser, KillingTheHelperWithADialogOpenLeavesThePlugInWorking) {
 }
 
 TEST_F(MenuInBrowser, LeavingThePageWithADialogOpenTakesTheDialogDown) {
-  std::ofstream(dir_ / "next.html") << "<html><body><script>console.log('next page');</script></body></html>";
+  std::ofstream(dir_ / "next.html")
+      << "<html><body><script>console.log('next page');</script></body></html>";
   OPEN_OR_SKIP("", "setTimeout(function() { location.href = 'next.html'; }, 5000);");
   ASSERT_NE(OpenDialog("Properties"), 0u);
   ASSERT_TRUE(viewer_.WaitFor("next page", 15000)) << "the page stayed while the dialog was open";

@@ -29,19 +29,18 @@ void StyleDialogs(const DialogTemplate& t) {
                                               GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
   }
   std::string c = std::string(".") + kDialogClass;
-  std::string css =
-      c + " { font-family: \"" + t.font + "\", Sans; font-size: " + std::to_string(t.pointSize) +
-      "pt; }\n" +
-      c + " button { min-height: 0; min-width: 0; padding: 0 6px; }\n" +
-      c + " checkbutton, " + c + " radiobutton { min-height: 0; padding: 0; }\n" +
-      c + " checkbutton check, " + c + " radiobutton radio { margin: 0 4px 0 0; }\n" +
-      c + " frame > label { margin: 0 2px; }\n";
+  std::string css = c + " { font-family: \"" + t.font +
+                    "\", Sans; font-size: " + std::to_string(t.pointSize) + "pt; }\n" + c +
+                    " button { min-height: 0; min-width: 0; padding: 0 6px; }\n" + c +
+                    " checkbutton, " + c + " radiobutton { min-height: 0; padding: 0; }\n" + c +
+                    " checkbutton check, " + c + " radiobutton radio { margin: 0 4px 0 0; }\n" + c +
+                    " frame > label { margin: 0 2px; }\n";
   gtk_css_provider_load_from_data(provider, css.c_str(), -1, nullptr);
 }
 
 BaseUnits MeasureFont(GtkWidget* window) {
-  PangoLayout* layout =
-      gtk_widget_create_pango_layout(window, "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz");
+  PangoLayout* layout = gtk_widget_create_pango_layout(
+      window, "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz");
   int width = 0, height = 0;
   pango_layout_get_pixel_size(layout, &width, &height);
   g_object_unref(layout);
@@ -65,7 +64,9 @@ GdkPixbuf* BitmapPixbuf(const resources::Bitmap& b) {
 
 float TextAlignment(uint32_t style) {
   uint32_t align = style & 0x3;
-  return align == resources::dlg::SS_CENTER ? 0.5f : align == resources::dlg::SS_RIGHT ? 1.0f : 0.0f;
+  return align == resources::dlg::SS_CENTER  ? 0.5f
+         : align == resources::dlg::SS_RIGHT ? 1.0f
+                                             : 0.0f;
 }
 
 bool Focusable(ControlKind kind) {
@@ -179,14 +180,14 @@ void Helper::ShowDialog(const Message& header, const std::vector<Message>& check
 
   std::map<int, int> states;
   for (const Message& m : checks)
-    if (m.verb == Verb::Check) states[static_cast<int>(m.numbers[0])] = static_cast<int>(m.numbers[1]);
+    if (m.verb == Verb::Check)
+      states[static_cast<int>(m.numbers[0])] = static_cast<int>(m.numbers[1]);
   ApplyChecks(states);
 
-  PixelRect at = DialogPlacement(*t, units,
-                                 PixelRect{static_cast<int>(header.numbers[2]),
-                                           static_cast<int>(header.numbers[3]),
-                                           static_cast<int>(header.numbers[4]),
-                                           static_cast<int>(header.numbers[5])});
+  PixelRect at = DialogPlacement(
+      *t, units,
+      PixelRect{static_cast<int>(header.numbers[2]), static_cast<int>(header.numbers[3]),
+                static_cast<int>(header.numbers[4]), static_cast<int>(header.numbers[5])});
   int ox = 0, oy = 0;
   gdk_window_get_origin(owner_, &ox, &oy);
   gtk_window_move(GTK_WINDOW(window), ox + at.x, oy + at.y);
@@ -194,7 +195,8 @@ void Helper::ShowDialog(const Message& header, const std::vector<Message>& check
   g_signal_connect(window, "delete-event", G_CALLBACK(&OnDialogDelete), this);
   // The user opened it in the browser: it takes the keyboard once shown (with no window manager
   // to give it, too).
-  g_signal_connect(window, "map-event", G_CALLBACK(+[](GtkWidget* w, GdkEvent*, gpointer) -> gboolean {
+  g_signal_connect(window, "map-event",
+                   G_CALLBACK(+[](GtkWidget* w, GdkEvent*, gpointer) -> gboolean {
                      gtk_window_present(GTK_WINDOW(w));
                      return FALSE;
                    }),

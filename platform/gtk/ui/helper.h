@@ -57,7 +57,7 @@ class Helper {
   int64_t chosen_ = 0;  // command of the item activated, 0 for none
   GtkWidget* dialog_ = nullptr;
   std::map<int, GtkWidget*> checkables_;  // check boxes and radio buttons by control id
-  bool updating_ = false;                  // setting states the plug-in sent
+  bool updating_ = false;                 // setting states the plug-in sent
   guint heartbeat_ = 0;
   GdkWindow* owner_ = nullptr;  // foreign window of the browser, while something is up
 };

@@ -1,11 +1,10 @@
 // npklod32-ui's main loop: lines from the plug-in on standard input, answers on standard output.
 #include <errno.h>
 #include <fcntl.h>
-#include <signal.h>
-#include <unistd.h>
-
 #include <gdk/gdkx.h>
 #include <glib-unix.h>
+#include <signal.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>

@@ -68,7 +68,8 @@ void Helper::ShowMenu(const Message& header, const std::vector<Message>& items) 
 }
 
 void Helper::OnItemActivated(GtkMenuItem* item, gpointer self) {
-  static_cast<Helper*>(self)->chosen_ = GPOINTER_TO_INT(g_object_get_data(G_OBJECT(item), "command"));
+  static_cast<Helper*>(self)->chosen_ =
+      GPOINTER_TO_INT(g_object_get_data(G_OBJECT(item), "command"));
 }
 
 // An item's activation follows the menu's deactivation: answer once both are over.
