@@ -31,7 +31,10 @@ constexpr uint32_t kAreaBackground = 0xFFFFFF;
 
 thread_local NPP t_scope = nullptr;
 thread_local int t_depth = 0;
-thread_local std::vector<std::function<void()>> t_afterCalls;
+// Work left for the end of the outermost call. Browser calls come on one thread; this is not
+// thread_local because a thread_local with a destructor would pin the module in memory for the
+// thread's life, so that the browser could never unload it.
+std::vector<std::function<void()>> t_afterCalls;
 
 void (*g_traceSink)(NPP, const char*) = nullptr;
 
