@@ -129,12 +129,13 @@ bool CKLMoviePlay::SelectAnchorAt(anchors::Point point) {
 }
 
 void CKLMoviePlay::RefreshCursor() {
-  // The cursor follows anchors that move under a resting mouse.
+  // The cursor follows anchors that move under a resting mouse. The video window covers the
+  // owner's client area and gives its mouse to the owner: a point over it is over the owner.
   win::HWND owner = m_owner ? m_owner->m_hwnd : nullptr;
   win::POINT p;
-  if (!owner || !win::GetCursorPos(&p) || win::WindowFromPoint(p) != owner ||
-      !win::ScreenToClient(owner, &p))
-    return;
+  if (!owner || !win::GetCursorPos(&p)) return;
+  win::HWND under = win::WindowFromPoint(p);
+  if ((under != owner && !win::IsChild(owner, under)) || !win::ScreenToClient(owner, &p)) return;
   m_owner->UpdateCursor(0, p);
 }
 

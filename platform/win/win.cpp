@@ -195,6 +195,13 @@ BOOL IsWindow(HWND hwnd) {
   return d->live_.count(hwnd) ? TRUE : FALSE;
 }
 
+BOOL IsChild(HWND parent, HWND hwnd) {
+  if (!parent) return FALSE;
+  for (Window* w = Api::find(hwnd); w && w->parent; w = Api::find(w->parent))
+    if (w->parent == parent) return TRUE;
+  return FALSE;
+}
+
 LONG_PTR GetWindowLongPtrA(HWND hwnd, int index) {
   Window* w = Api::find(hwnd);
   if (!w) return 0;

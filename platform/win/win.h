@@ -167,6 +167,7 @@ HWND CreateWindowExA(DWORD exStyle, const char* className, const char* windowNam
                      HINSTANCE instance, void* param);
 BOOL DestroyWindow(HWND hwnd);  // sends WM_DESTROY, then forgets the window and its timers
 BOOL IsWindow(HWND hwnd);       // any thread
+BOOL IsChild(HWND parent, HWND hwnd);  // hwnd descends from parent
 LONG_PTR GetWindowLongPtrA(HWND hwnd, int index);
 LONG_PTR SetWindowLongPtrA(HWND hwnd, int index, LONG_PTR value);  // returns the previous value
 LRESULT CallWindowProcA(WNDPROC proc, HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);

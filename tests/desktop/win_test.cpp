@@ -203,6 +203,9 @@ TEST_F(WinTest, CoordinatesFollowTheParentChain) {
   EXPECT_EQ(win::WindowFromPoint(win::POINT{115, 76}), child);
   EXPECT_EQ(win::WindowFromPoint(win::POINT{105, 55}), top);
   EXPECT_EQ(win::WindowFromPoint(win::POINT{5, 5}), nullptr);
+  EXPECT_TRUE(win::IsChild(top, child));
+  EXPECT_FALSE(win::IsChild(child, top));
+  EXPECT_FALSE(win::IsChild(top, top));
   win::RECT r;
   EXPECT_TRUE(win::GetClientRect(top, &r));
   EXPECT_EQ(r.right, 300);

@@ -115,6 +115,25 @@ TEST_F(MarksTest, TheCursorFollowsAnchorsUnderARestingMouse) {
   EXPECT_EQ(desk.cursor(), anchor);
 }
 
+TEST_F(MarksTest, TheCursorFollowsAnchorsOverTheVideoWindow) {
+  const win::HCURSOR anchor =
+      win::LoadCursorA(kModule, win::MAKEINTRESOURCEA(resources::IDC_ANCHOR));
+  AddHotSpot("runner", "R", 0, 300, {{0, 0, 0, 20, 20}, {30, 100, 0, 120, 20}});
+  OpenQuietly();
+  // A real graph's video window: a visible child covering the owner's client area.
+  win::RECT client;
+  win::GetClientRect(browser, &client);
+  win::HWND video = win::CreateWindowExA(0, "SimBrowserWindow", "", win::WS_CHILD | win::WS_VISIBLE,
+                                         0, 0, client.right, client.bottom, browser, nullptr,
+                                         nullptr, nullptr);
+  ASSERT_NE(video, nullptr);
+  desk.SetPointer({100 + 20, 50 + 20});
+  ASSERT_EQ(win::WindowFromPoint({120, 70}), video);
+  player().OnSeeking(0);
+  EXPECT_EQ(desk.cursor(), anchor);
+  win::DestroyWindow(video);
+}
+
 // --- Seeking by name --------------------------------------------------------------------------
 
 TEST_F(MarksTest, GotoMarkerWhilePlayingContinuesThereWithoutFiringIt) {
