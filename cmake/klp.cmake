@@ -19,3 +19,14 @@ function(klp_test_environment target)
                      "endif()\n")
   set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES ${file})
 endfunction()
+
+# klp_test_resource_lock(TARGET NAME): tests discovered from TARGET's klp_test never run at the
+# same time as other tests holding the lock NAME (e.g. real-time screen tests that would starve
+# each other's timing on a small machine).
+function(klp_test_resource_lock target name)
+  set(file ${CMAKE_CURRENT_BINARY_DIR}/${target}_lock.cmake)
+  file(WRITE ${file} "if(${target}_TESTS)\n"
+                     "  set_tests_properties(\${${target}_TESTS} PROPERTIES RESOURCE_LOCK ${name})\n"
+                     "endif()\n")
+  set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES ${file})
+endfunction()
