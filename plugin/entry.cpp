@@ -81,6 +81,7 @@ NPError NPP_Destroy(NPP instance, NPSavedData** save) {
       // use the object. Cut off from the browser, it is deleted once the call has returned.
       object->m_instance = nullptr;
       instance->pdata = nullptr;
+      object->DiscardQueuedCommands();      // before the area's queue is dropped unread
       npdesk::InstanceDestroyed(instance);  // ends the instance's menu or dialog
       npdesk::InstanceScope::AfterCalls([object] { delete object; });
     } else {

@@ -78,6 +78,9 @@ class CKLPluginWindow {
   int32_t m_clickY = -1;
   win::HCURSOR m_cursor = nullptr;
 
+  // Takes the script commands still queued for the window out of the queue, freeing their names.
+  void DiscardQueuedCommands();
+
  private:
   // A window message as the handlers see it; a handler's empty result passes it on to the
   // previous procedure.
@@ -114,6 +117,4 @@ class CKLPluginWindow {
   void RunDialog(unsigned templateId, win::DLGPROC proc, win::LPARAM initParam);
   void ShowProperties(win::HWND dialog) const;
   void ApplyProperties(win::HWND dialog);
-
-  void DiscardQueuedCommands();
 };
