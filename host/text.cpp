@@ -43,24 +43,35 @@ std::size_t Utf8SequenceAt(std::string_view text, std::size_t at) {
   return length;
 }
 
-std::string Quoted(std::string_view text) {
+namespace {
+
+// How a quoting style writes the bytes it cannot show as they are.
+struct EscapeStyle {
+  bool escapeDelete;      // 0x7F too, not only the control characters below 0x20
+  bool backspaceAndFeed;  // \b and \f by name
+  const char* hexPrefix;  // before two hex digits of any other byte
+};
+
+// text in double quotes: valid UTF-8 kept, quotes and backslashes escaped, control bytes and
+// bytes that are not UTF-8 escaped in the style's way.
+std::string QuoteWith(std::string_view text, const EscapeStyle& style) {
   std::string out = "\"";
   for (std::size_t i = 0; i < text.size();) {
     const auto c = static_cast<unsigned char>(text[i]);
     const std::size_t length = Utf8SequenceAt(text, i);
-    if (length == 0 || c < 0x20 || c == 0x7F) {
-      switch (c) {
-        case '\n':
-          out += "\\n";
-          break;
-        case '\t':
-          out += "\\t";
-          break;
-        case '\r':
-          out += "\\r";
-          break;
-        default:
-          AppendHexByte(out, "\\x", c);
+    if (length == 0 || c < 0x20 || (style.escapeDelete && c == 0x7F)) {
+      if (c == '\n') {
+        out += "\\n";
+      } else if (c == '\t') {
+        out += "\\t";
+      } else if (c == '\r') {
+        out += "\\r";
+      } else if (style.backspaceAndFeed && c == '\b') {
+        out += "\\b";
+      } else if (style.backspaceAndFeed && c == '\f') {
+        out += "\\f";
+      } else {
+        AppendHexByte(out, style.hexPrefix, c);
       }
       ++i;
       continue;
@@ -73,41 +84,11 @@ std::string Quoted(std::string_view text) {
   return out;
 }
 
-std::string JsonString(std::string_view text) {
-  std::string out = "\"";
-  for (std::size_t i = 0; i < text.size();) {
-    const auto c = static_cast<unsigned char>(text[i]);
-    const std::size_t length = Utf8SequenceAt(text, i);
-    if (length == 0 || c < 0x20) {
-      switch (c) {
-        case '\n':
-          out += "\\n";
-          break;
-        case '\t':
-          out += "\\t";
-          break;
-        case '\r':
-          out += "\\r";
-          break;
-        case '\b':
-          out += "\\b";
-          break;
-        case '\f':
-          out += "\\f";
-          break;
-        default:
-          AppendHexByte(out, "\\u00", c);
-      }
-      ++i;
-      continue;
-    }
-    if (c == '"' || c == '\\') out += '\\';
-    out.append(text, i, length);
-    i += length;
-  }
-  out += '"';
-  return out;
-}
+}  // namespace
+
+std::string Quoted(std::string_view text) { return QuoteWith(text, {true, false, "\\x"}); }
+
+std::string JsonString(std::string_view text) { return QuoteWith(text, {false, true, "\\u00"}); }
 
 void JsonWriter::Separate() {
   if (afterKey_) {
