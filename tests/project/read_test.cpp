@@ -7,6 +7,7 @@
 
 #include "project/project_info.h"
 #include "tests/project/temp_dir.h"
+#include "tests/project/worked_example.h"
 
 namespace {
 
@@ -23,24 +24,7 @@ class ProjectRead : public ::testing::Test {
 };
 
 TEST_F(ProjectRead, WorkedExample) {
-  const std::string path = dir_.Write("tour.klp",
-                                      "[Global]\r\n"
-                                      "KLPVersion=1.00\r\n"
-                                      "Source=tour.mpg\r\n"
-                                      "HotSpot=1\r\n"
-                                      "[Marker]\r\n"
-                                      "start:0\r\n"
-                                      "scene2:450\r\n"
-                                      "[Event]\r\n"
-                                      "bell:300:TAC:one,two,three\r\n"
-                                      "[HotSpot]\r\n"
-                                      "(door:doorlink:R:100-400:2)\r\n"
-                                      "100:10,20,60,90\r\n"
-                                      "400:200,20,250,90\r\n"
-                                      "[Link]\r\n"
-                                      "doorlink:URL:page2.html,main\r\n"
-                                      "[Effect]\r\n"
-                                      "door:FF00:2:FFFF:1\r\n");
+  const std::string path = dir_.Write("tour.klp", kWorkedExample);
   ASSERT_EQ(project_.Read(path), 0);
   EXPECT_EQ(project_.path, path);
   EXPECT_EQ(project_.version, "1.00");

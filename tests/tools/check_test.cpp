@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "tests/project/temp_dir.h"
+#include "tests/project/worked_example.h"
 
 namespace {
 
@@ -14,25 +15,6 @@ using klp::tools::CheckReport;
 using klp::tools::ExitStatus;
 using klp::tools::MovieInfo;
 using klp::tools::Severity;
-
-constexpr char kWorkedExample[] =
-    "[Global]\r\n"
-    "KLPVersion=1.00\r\n"
-    "Source=tour.mpg\r\n"
-    "HotSpot=1\r\n"
-    "[Marker]\r\n"
-    "start:0\r\n"
-    "scene2:450\r\n"
-    "[Event]\r\n"
-    "bell:300:TAC:one,two,three\r\n"
-    "[HotSpot]\r\n"
-    "(door:doorlink:R:100-400:2)\r\n"
-    "100:10,20,60,90\r\n"
-    "400:200,20,250,90\r\n"
-    "[Link]\r\n"
-    "doorlink:URL:page2.html,main\r\n"
-    "[Effect]\r\n"
-    "door:FF00:2:FFFF:1\r\n";
 
 // A good [Global] section: lines 1 to 3.
 constexpr char kGlobal[] = "[Global]\nSource=a.mpg\nHotSpot=1\n";
