@@ -3,14 +3,13 @@
 #include <cstring>
 #include <new>
 
-#include "overlay/anchor_overlay.h"
 #include "platform/com/com.h"
-#include "platform/gst/gst_graph.h"
 #include "platform/npapi/export.h"
 #include "platform/npapi/npfunctions.h"
 #include "platform/npdesk/npdesk.h"
 #include "player/movie_play.h"
 #include "plugin/embed.h"
+#include "plugin/media_backend.h"
 #include "plugin/module.h"
 #include "plugin/services.h"
 #include "resources/resources.h"
@@ -301,8 +300,7 @@ KLP_EXPORT NPError NP_Initialize(NPNetscapeFuncs* browser, NPPluginFuncs* funcs)
     if ((browser->version >> 8) != 0) return NPERR_INCOMPATIBLE_VERSION_ERROR;
     npdesk::Install();
     npdesk::SetTraceSink(&SysOut);
-    gstgraph::Register();
-    overlay::Register();
+    RegisterMediaClasses();
     if (g_pluginFuncs) {
       g_pluginFuncs->event = NPP_HandleEvent;
       g_pluginFuncs->getvalue = NPP_GetValue;

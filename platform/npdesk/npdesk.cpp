@@ -1,8 +1,5 @@
 #include "platform/npdesk/npdesk.h"
 
-#include <X11/Xlib.h>
-#include <X11/cursorfont.h>
-
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -14,13 +11,10 @@
 #include <set>
 #include <vector>
 
-#include "platform/gtk/presenter.h"
 #include "platform/npdesk/compose.h"
-#include "platform/npdesk/glib_timeout.h"
-#include "platform/npdesk/x11_output.h"
+#include "platform/npdesk/presentation.h"
 #include "platform/win/desktop.h"
 #include "plugin/services.h"
-#include "resources/resources.h"
 
 namespace npdesk {
 namespace {
@@ -41,28 +35,14 @@ void (*g_traceSink)(NPP, const char*) = nullptr;
 class BrowserDesktop;
 BrowserDesktop* g_desk = nullptr;
 
-// One instance's area in the page.
-struct Area {
-  NPP instance = nullptr;
-  win::HWND hwnd = nullptr;
-  bool reachedDefault = false;  // the last message went through to the browser's default
-  // From the browser's window description: where the area lies in the drawable, and the
-  // display, visual and depth to draw with (none: take the display from the events).
-  win::POINT origin{0, 0};
-  Display* display = nullptr;
-  Visual* visual = nullptr;
-  int depth = 0;
-  ::Window browserWindow = 0;  // NPNVnetscapeWindow, asked for at the first cursor change
-};
-
-// A timer of the win layer as the browser (NPN_ScheduleTimer) or GLib runs it.
+// A timer of the win layer as the browser (NPN_ScheduleTimer) or the presentation runs it.
 struct TimerRun {
   NPP owner = nullptr;
   uint32_t browserId = 0;  // NPN_ScheduleTimer's id
-  unsigned source = 0;     // GLib timeout
+  unsigned fallback = 0;   // the presentation's timeout
 };
 
-struct GlibTimer {
+struct FallbackTimer {
   win::HWND hwnd;
   win::UINT_PTR id;
   NPP owner;
@@ -70,7 +50,8 @@ struct GlibTimer {
 
 class BrowserDesktop final : public win::Desktop {
  public:
-  BrowserDesktop() {
+  explicit BrowserDesktop(std::unique_ptr<Presentation> presentation)
+      : presentation_(std::move(presentation)) {
     win::WNDCLASSA wc{};
     wc.lpfnWndProc = &AreaDefaultProc;
     wc.lpszClassName = kAreaClass;
@@ -79,10 +60,11 @@ class BrowserDesktop final : public win::Desktop {
   }
   ~BrowserDesktop() override {
     for (auto& [key, run] : timers_)
-      if (run.source) RemoveTimeout(run.source);
-    for (auto& [display, cursors] : cursors_)
-      for (auto& [id, cursor] : cursors) XFreeCursor(display, cursor);
+      if (run.fallback) presentation_->RemoveTimeout(run.fallback);
+    for (auto& [instance, area] : areas_) presentation_->Detached(*area);
   }
+
+  Presentation& presentation() { return *presentation_; }
 
   // --- Windows and their instances ----------------------------------------------------------
   void WindowCreated(win::Window& w) override {
@@ -112,10 +94,9 @@ class BrowserDesktop final : public win::Desktop {
     return nullptr;
   }
 
-  // --- Timers: the browser's where it has them, else GLib timeouts on the default main context.
-  // A host that neither offers NPN_ScheduleTimer nor runs the default GLib main context never
-  // fires the timers: the player then gets no position ticks and clicks no double-click
-  // timeout, but everything else works.
+  // --- Timers: the browser's where it has them, else the presentation's fallback. A host that
+  // offers neither never fires the timers: the player then gets no position ticks and clicks no
+  // double-click timeout, but everything else works.
   void StartTimer(win::HWND hwnd, win::UINT_PTR id, win::UINT ms) override {
     NPP owner = OwnerOf(hwnd);
     if (!owner) return;
@@ -125,7 +106,12 @@ class BrowserDesktop final : public win::Desktop {
       if (!run.browserId) return;
       byBrowserId_[{owner, run.browserId}] = {hwnd, id};
     } else {
-      run.source = AddTimeout(ms, &GlibTimerThunk, new GlibTimer{hwnd, id, owner}, &FreeGlibTimer);
+      auto* data = new FallbackTimer{hwnd, id, owner};
+      run.fallback = presentation_->AddTimeout(ms, &FallbackThunk, data, &FreeFallback);
+      if (!run.fallback) {
+        delete data;
+        return;
+      }
     }
     timers_[{hwnd, id}] = run;
   }
@@ -134,9 +120,9 @@ class BrowserDesktop final : public win::Desktop {
     if (it == timers_.end()) return;
     TimerRun run = it->second;
     timers_.erase(it);
-    if (run.source) {
-      RemoveTimeout(run.source);
-    } else {
+    if (run.fallback) {
+      presentation_->RemoveTimeout(run.fallback);
+    } else if (run.browserId) {
       NPN_UnscheduleTimer(run.owner, run.browserId);
       byBrowserId_.erase({run.owner, run.browserId});
     }
@@ -148,13 +134,13 @@ class BrowserDesktop final : public win::Desktop {
     InstanceScope scope(npp);
     g_desk->FireTimer(it->second.first, it->second.second);
   }
-  static void GlibTimerThunk(void* data) {
-    auto* t = static_cast<GlibTimer*>(data);
+  static void FallbackThunk(void* data) {
+    auto* t = static_cast<FallbackTimer*>(data);
     if (!g_desk || !g_desk->timers_.count({t->hwnd, t->id})) return;
     InstanceScope scope(t->owner);
     g_desk->FireTimer(t->hwnd, t->id);
   }
-  static void FreeGlibTimer(void* data) { delete static_cast<GlibTimer*>(data); }
+  static void FreeFallback(void* data) { delete static_cast<FallbackTimer*>(data); }
 
   // --- Posted messages ----------------------------------------------------------------------
   // One drain call is kept on its way per instance: browsers cancel the async calls of a
@@ -195,7 +181,7 @@ class BrowserDesktop final : public win::Desktop {
 
   // --- Painting -----------------------------------------------------------------------------
   // Every window paints into a memory surface of its client size. The browser asks for the
-  // area's picture with GraphicsExpose; an invalidated window asks the browser for one with
+  // area's picture (an expose); an invalidated window asks the browser for one with
   // NPN_InvalidateRect (browsers without a drawable never ask, and the surfaces simply hold
   // the latest picture).
   void Invalidated(win::Window& w) override {
@@ -272,8 +258,6 @@ class BrowserDesktop final : public win::Desktop {
       ++d;
     return d;
   }
-  // Paints the area afresh and every descendant whose picture is out of date, then returns
-  // the composed pixels of *rect (clipped to the area).
   std::vector<uint32_t> PaintArea(Area& a, win::RECT* rect) {
     painting_ = true;
     if (win::Window* w = Find(a.hwnd)) {
@@ -282,14 +266,16 @@ class BrowserDesktop final : public win::Desktop {
       win::UpdateWindow(a.hwnd);
     }
     std::vector<Layer> layers;
-    for (auto& [h, o] : VisibleDescendants(a)) {
-      win::Window* w = Find(h);
-      const win::Surface* s = w ? SurfaceOf(h) : nullptr;
-      if (w && (!s || s->width != w->rect.right - w->rect.left ||
-                s->height != w->rect.bottom - w->rect.top))
-        w->needsPaint = true;
-      if (w) win::UpdateWindow(h);
-      if (Find(h)) layers.push_back(Layer{SurfaceOf(h), o.x, o.y});
+    if (presentation_->ComposesChildren()) {
+      for (auto& [h, o] : VisibleDescendants(a)) {
+        win::Window* w = Find(h);
+        const win::Surface* s = w ? SurfaceOf(h) : nullptr;
+        if (w && (!s || s->width != w->rect.right - w->rect.left ||
+                  s->height != w->rect.bottom - w->rect.top))
+          w->needsPaint = true;
+        if (w) win::UpdateWindow(h);
+        if (Find(h)) layers.push_back(Layer{SurfaceOf(h), o.x, o.y});
+      }
     }
     painting_ = false;
     const win::Surface* base = Find(a.hwnd) ? SurfaceOf(a.hwnd) : nullptr;
@@ -298,33 +284,10 @@ class BrowserDesktop final : public win::Desktop {
   }
 
   // --- Cursor and pointer ---------------------------------------------------------------------
-  // The cursor is set on the browser's window while the pointer is over an area, and the
-  // browser's arrow is put back when it leaves.
+  // The cursor is shown while the pointer is over an area, and the browser's arrow is put back
+  // when it leaves.
   void CursorChanged(win::HCURSOR cursor) override {
-    if (Area* a = AreaOf(pointerArea_)) ShowCursor(*a, cursor);
-  }
-  void ShowCursor(Area& a, win::HCURSOR cursor) {
-    if (!a.display) return;
-    if (!a.browserWindow) {
-      unsigned long xid = 0;
-      if (NPN_GetValue(a.instance, NPNVnetscapeWindow, &xid) != NPERR_NO_ERROR || !xid) return;
-      a.browserWindow = xid;
-    }
-    uintptr_t id = reinterpret_cast<uintptr_t>(cursor);
-    if (!id) id = reinterpret_cast<uintptr_t>(win::IDC_ARROW);
-    ::Cursor& x = cursors_[a.display][id];
-    if (!x) {
-      if (id == reinterpret_cast<uintptr_t>(win::IDC_ARROW)) {
-        x = XCreateFontCursor(a.display, XC_left_ptr);
-      } else if (id == reinterpret_cast<uintptr_t>(win::IDC_WAIT)) {
-        x = XCreateFontCursor(a.display, XC_watch);
-      } else if (const resources::Cursor* c = resources::FindCursor(static_cast<unsigned>(id))) {
-        x = CreateResourceCursor(a.display, a.browserWindow, *c);
-      }
-    }
-    if (!x) return;
-    XDefineCursor(a.display, a.browserWindow, x);
-    XFlush(a.display);
+    if (Area* a = AreaOf(pointerArea_)) presentation_->ShowCursor(*a, cursor);
   }
   win::POINT PointerPosition() override { return pointer_; }
   win::HWND WindowAtPoint(win::POINT screen) override {
@@ -341,56 +304,27 @@ class BrowserDesktop final : public win::Desktop {
     win::ClientToScreen(a.hwnd, &p);
     pointer_ = p;
   }
-  win::UINT DoubleClickTime() override { return doubleClickTime_; }
+  win::UINT DoubleClickTime() override { return presentation_->DoubleClickTime(); }
 
-  // --- Menus and dialogs: presented by the helper program, in the browser's coordinates -------
+  // --- Menus and dialogs: presented by the presentation, in the browser's coordinates -------
   win::UINT_PTR TrackMenu(const win::Menu& menu, win::UINT, win::POINT at,
                           win::HWND owner) override {
-    return Presenter().TrackMenu(menu, at, OwnerOf(AreaContaining(owner)));
+    return presentation_->TrackMenu(menu, at, AreaContaining(owner));
   }
   void RunDialog(win::HWND dialog) override {
     const win::Dialog* d = FindDialog(dialog);
     win::Window* w = Find(dialog);
-    if (d && w) Presenter().RunDialog(dialog, w->rect, OwnerOf(AreaContaining(d->owner)));
-  }
-  gtkui::Owner OwnerOf(Area* a) {
-    gtkui::Owner o;
-    if (!a) return o;
-    NPP instance = a->instance;
-    o.tag = instance;
-    if (a->display) o.display = DisplayString(a->display);
-    unsigned long xid = 0;
-    if (!a->browserWindow && NPN_GetValue(instance, NPNVnetscapeWindow, &xid) == NPERR_NO_ERROR)
-      a->browserWindow = xid;
-    o.window = a->browserWindow;
-    o.trace = [instance](const char* text) {
-      if (g_traceSink) g_traceSink(instance, text);
-    };
-    o.pump = [this] {
-      if (DrainPendingOnLeave()) Drain(nullptr);
-    };
-    return o;
-  }
-  gtkui::Presenter& Presenter() {
-    if (!presenter_) presenter_ = std::make_unique<gtkui::Presenter>(
-        gtkui::Presenter::Options{gtkui::HelperBesideModule()});
-    return *presenter_;
-  }
-  bool Modal() const { return presenter_ && presenter_->Busy(); }
-  void EndModal(NPP instance) {
-    if (presenter_) presenter_->Cancel(instance);
+    if (d && w) presentation_->RunDialog(dialog, w->rect, AreaContaining(d->owner));
   }
 
   std::map<NPP, std::unique_ptr<Area>> areas_;
   NPP pointerArea_ = nullptr;  // the instance whose area the pointer is over
   win::POINT pointer_{-1, -1};
-  win::UINT doubleClickTime_ = 500;
-  bool doubleClickTimeRead_ = false;
 
   // Double-click detection for the area windows.
   win::DWORD lastPressTime = 0;
   win::POINT lastPress{-100, -100};
-  unsigned lastButton = 0;
+  PointerEvent::Button lastButton = PointerEvent::Button::kNone;
 
  private:
   static win::LRESULT AreaDefaultProc(win::HWND hwnd, win::UINT msg, win::WPARAM wp,
@@ -404,6 +338,7 @@ class BrowserDesktop final : public win::Desktop {
     return win::DefWindowProcA(hwnd, msg, wp, lp);
   }
 
+  std::unique_ptr<Presentation> presentation_;
   std::mutex ownersLock_;
   std::map<win::HWND, NPP> owners_;
   std::map<std::pair<win::HWND, win::UINT_PTR>, TimerRun> timers_;
@@ -413,30 +348,7 @@ class BrowserDesktop final : public win::Desktop {
   std::atomic<bool> drainOnLeave_{false};
   std::map<win::HWND, win::Surface> surfaces_;
   bool painting_ = false;
-  std::map<Display*, std::map<uintptr_t, ::Cursor>> cursors_;
-  std::unique_ptr<gtkui::Presenter> presenter_;
 };
-
-win::WPARAM KeyFlags(unsigned state) {
-  win::WPARAM f = 0;
-  if (state & Button1Mask) f |= win::MK_LBUTTON;
-  if (state & Button2Mask) f |= win::MK_MBUTTON;
-  if (state & Button3Mask) f |= win::MK_RBUTTON;
-  if (state & ShiftMask) f |= win::MK_SHIFT;
-  if (state & ControlMask) f |= win::MK_CONTROL;
-  return f;
-}
-
-// The double-click time: the X resource multiClickTime where the display's resources set it,
-// else the Windows default of 500 ms.
-void ReadDoubleClickTime(Display* display) {
-  if (g_desk->doubleClickTimeRead_ || !display) return;
-  g_desk->doubleClickTimeRead_ = true;
-  if (const char* v = XGetDefault(display, "npklod32", "multiClickTime")) {
-    long ms = std::strtol(v, nullptr, 10);
-    if (ms >= 100 && ms <= 5000) g_desk->doubleClickTime_ = static_cast<win::UINT>(ms);
-  }
-}
 
 // Sends msg to the area window; 1 when the plug-in handled it (it did not reach the default).
 int16_t SendToArea(Area& a, win::UINT msg, win::WPARAM wp, win::LPARAM lp) {
@@ -452,67 +364,60 @@ win::LPARAM PointParam(int x, int y) {
   return win::MAKELPARAM(static_cast<unsigned>(x), static_cast<unsigned>(y));
 }
 
-int16_t OnExpose(Area& a, const XGraphicsExposeEvent& e) {
-  if (!a.display) a.display = e.display;
-  // The host reports the right and bottom edges in width and height, not the size.
-  win::RECT r{e.x - a.origin.x, e.y - a.origin.y, e.width - a.origin.x, e.height - a.origin.y};
-  std::vector<uint32_t> pixels = g_desk->PaintArea(a, &r);
-  if (pixels.empty()) return 1;
-  PutPixels(a.display, e.drawable, a.visual, a.depth, r.left + a.origin.x, r.top + a.origin.y,
-            r.right - r.left, r.bottom - r.top, pixels.data());
-  return 1;
-}
-
-int16_t OnButton(Area& a, const XButtonEvent& b) {
-  int x = b.x, y = b.y;
-  bool press = b.type == ButtonPress;
+int16_t OnButton(Area& a, const PointerEvent& e) {
+  using Button = PointerEvent::Button;
+  const bool press = e.kind == PointerEvent::Kind::kPress;
   win::UINT msg;
-  if (b.button == Button1) {
-    msg = press ? win::WM_LBUTTONDOWN : win::WM_LBUTTONUP;
-    if (press) {
-      win::DWORD now = g_desk->Milliseconds();
-      bool near = std::abs(x - g_desk->lastPress.x) <= 2 && std::abs(y - g_desk->lastPress.y) <= 2;
-      if (g_desk->lastButton == Button1 && near &&
-          now - g_desk->lastPressTime <= win::GetDoubleClickTime()) {
-        msg = win::WM_LBUTTONDBLCLK;
-        g_desk->lastButton = 0;
-      } else {
-        g_desk->lastButton = Button1;
-        g_desk->lastPressTime = now;
-        g_desk->lastPress = win::POINT{x, y};
+  switch (e.button) {
+    case Button::kLeft:
+      msg = press ? win::WM_LBUTTONDOWN : win::WM_LBUTTONUP;
+      if (press) {
+        win::DWORD now = g_desk->Milliseconds();
+        bool near = std::abs(e.x - g_desk->lastPress.x) <= 2 &&
+                    std::abs(e.y - g_desk->lastPress.y) <= 2;
+        if (g_desk->lastButton == Button::kLeft && near &&
+            now - g_desk->lastPressTime <= win::GetDoubleClickTime()) {
+          msg = win::WM_LBUTTONDBLCLK;
+          g_desk->lastButton = Button::kNone;
+        } else {
+          g_desk->lastButton = Button::kLeft;
+          g_desk->lastPressTime = now;
+          g_desk->lastPress = win::POINT{e.x, e.y};
+        }
       }
-    }
-  } else if (b.button == Button3) {
-    msg = press ? win::WM_RBUTTONDOWN : win::WM_RBUTTONUP;
-  } else if (b.button == Button2) {
-    msg = press ? win::WM_MBUTTONDOWN : win::WM_MBUTTONUP;
-  } else {
-    return 0;
+      break;
+    case Button::kRight:
+      msg = press ? win::WM_RBUTTONDOWN : win::WM_RBUTTONUP;
+      break;
+    case Button::kMiddle:
+      msg = press ? win::WM_MBUTTONDOWN : win::WM_MBUTTONUP;
+      break;
+    default:
+      return 0;
   }
   g_desk->pointerArea_ = a.instance;
-  g_desk->PointerAt(a, x, y);
-  return SendToArea(a, msg, KeyFlags(b.state), PointParam(x, y));
+  g_desk->PointerAt(a, e.x, e.y);
+  return SendToArea(a, msg, e.keyFlags, PointParam(e.x, e.y));
 }
 
-int16_t OnMotion(Area& a, const XMotionEvent& m) {
+int16_t OnMotion(Area& a, const PointerEvent& e) {
   g_desk->pointerArea_ = a.instance;
-  g_desk->PointerAt(a, m.x, m.y);
+  g_desk->PointerAt(a, e.x, e.y);
   // As on Windows, the window may set its cursor before it hears of the move.
   win::SendMessageA(a.hwnd, win::WM_SETCURSOR, reinterpret_cast<win::WPARAM>(a.hwnd),
                     win::MAKELPARAM(1 /* HTCLIENT */, win::WM_MOUSEMOVE));
-  return SendToArea(a, win::WM_MOUSEMOVE, KeyFlags(m.state), PointParam(m.x, m.y));
+  return SendToArea(a, win::WM_MOUSEMOVE, e.keyFlags, PointParam(e.x, e.y));
 }
 
-int16_t OnCrossing(Area& a, const XCrossingEvent& c) {
-  // This host swaps x and y in crossing events.
-  if (c.type == EnterNotify) {
+int16_t OnCrossing(Area& a, const PointerEvent& e) {
+  if (e.kind == PointerEvent::Kind::kEnter) {
     g_desk->pointerArea_ = a.instance;
-    g_desk->PointerAt(a, c.y, c.x);
+    g_desk->PointerAt(a, e.x, e.y);
     g_desk->cursor_ = nullptr;  // the next SetCursor applies whatever it sets
     return 0;
   }
   if (g_desk->pointerArea_ == a.instance) {
-    g_desk->ShowCursor(a, nullptr);  // the browser's arrow again
+    g_desk->presentation().ShowCursor(a, nullptr);  // the browser's arrow again
     g_desk->pointerArea_ = nullptr;
     g_desk->cursor_ = nullptr;
   }
@@ -521,8 +426,35 @@ int16_t OnCrossing(Area& a, const XCrossingEvent& c) {
 
 }  // namespace
 
+int16_t DeliverPointer(Area& area, const PointerEvent& event) {
+  if (!g_desk) return 0;
+  switch (event.kind) {
+    case PointerEvent::Kind::kPress:
+    case PointerEvent::Kind::kRelease:
+      return OnButton(area, event);
+    case PointerEvent::Kind::kMove:
+      return OnMotion(area, event);
+    case PointerEvent::Kind::kEnter:
+    case PointerEvent::Kind::kLeave:
+      return OnCrossing(area, event);
+  }
+  return 0;
+}
+
+std::vector<uint32_t> PaintArea(Area& area, win::RECT* rect) {
+  return g_desk ? g_desk->PaintArea(area, rect) : std::vector<uint32_t>{};
+}
+
+void Trace(NPP instance, const char* text) {
+  if (g_traceSink) g_traceSink(instance, text);
+}
+
+void DrainLeftovers() {
+  if (g_desk && g_desk->DrainPendingOnLeave()) g_desk->Drain(nullptr);
+}
+
 void Install() {
-  if (!g_desk) g_desk = new BrowserDesktop();
+  if (!g_desk) g_desk = new BrowserDesktop(MakePresentation());
   win::Desktop::SetCurrent(g_desk);
 }
 
@@ -543,7 +475,7 @@ InstanceScope::~InstanceScope() {
     return;
   }
   // Still counted as a call: a destroy that the dispatched messages cause waits like the rest.
-  if (g_desk && g_desk->DrainPendingOnLeave()) g_desk->Drain(nullptr);
+  DrainLeftovers();
   --t_depth;
   while (!t_afterCalls.empty()) {
     auto fns = std::move(t_afterCalls);
@@ -584,17 +516,7 @@ win::HWND AttachArea(NPP instance, const NPWindow* window) {
                     static_cast<int>(window->height), win::FALSE);
   }
   a->origin = win::POINT{window->x, window->y};
-  if (auto* ws = static_cast<NPSetWindowCallbackStruct*>(window->ws_info)) {
-    if (ws->display) a->display = static_cast<Display*>(ws->display);
-    a->visual = static_cast<Visual*>(ws->visual);
-    a->depth = static_cast<int>(ws->depth);
-  }
-  if (!a->display) {
-    void* display = nullptr;
-    if (NPN_GetValue(instance, NPNVxDisplay, &display) == NPERR_NO_ERROR && display)
-      a->display = static_cast<Display*>(display);
-  }
-  ReadDoubleClickTime(a->display);
+  g_desk->presentation().Attached(*a, *window);
   return a->hwnd;
 }
 
@@ -608,7 +530,8 @@ void InstanceDestroyed(NPP instance) {
       win::DestroyWindow(h);
     }
   if (g_desk->pointerArea_ == instance) g_desk->pointerArea_ = nullptr;
-  g_desk->EndModal(instance);
+  g_desk->presentation().EndModal(instance);
+  if (Area* a = g_desk->AreaOf(instance)) g_desk->presentation().Detached(*a);
   g_desk->areas_.erase(instance);
   g_desk->ForgetDrain(instance);
 }
@@ -617,24 +540,11 @@ int16_t HandleEvent(NPP instance, void* event) {
   if (!g_desk || !instance || !event) return 0;
   Area* a = g_desk->AreaOf(instance);
   if (!a) return 0;
-  auto* xe = static_cast<XEvent*>(event);
   InstanceScope scope(instance);
-  bool mouse = xe->type == ButtonPress || xe->type == ButtonRelease || xe->type == MotionNotify;
-  if (mouse && g_desk->Modal()) return 1;  // the owner of a modal menu or dialog is disabled
-  switch (xe->type) {
-    case GraphicsExpose:
-      return OnExpose(*a, xe->xgraphicsexpose);
-    case ButtonPress:
-    case ButtonRelease:
-      return OnButton(*a, xe->xbutton);
-    case MotionNotify:
-      return OnMotion(*a, xe->xmotion);
-    case EnterNotify:
-    case LeaveNotify:
-      return OnCrossing(*a, xe->xcrossing);
-    default:
-      return 0;
-  }
+  Presentation& p = g_desk->presentation();
+  // The owner of a modal menu or dialog is disabled.
+  if (p.Modal() && p.IsMouseInput(event)) return 1;
+  return p.HandleEvent(*a, event);
 }
 
 }  // namespace npdesk
