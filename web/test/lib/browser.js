@@ -1,0 +1,312 @@
+// Headless Chromium and Firefox for the page tests, through puppeteer-core (CDP for Chromium,
+// WebDriver BiDi for Firefox), each with a fresh profile that is removed again. The browsers
+// run in their own process groups; close() ends the whole group, and so does the exit of this
+// process, even after a failure.
+import fs from 'node:fs';
+import os from 'node:os';
+import path from 'node:path';
+import puppeteer from 'puppeteer-core';
+import { PNG } from 'pngjs';
+
+export const ENGINES = ['chromium', 'firefox'];
+
+export const EXECUTABLES = {
+  chromium: process.env.KLP_CHROMIUM || '/usr/bin/chromium',
+  firefox: process.env.KLP_FIREFOX || '/usr/bin/firefox-esr',
+};
+
+// Resolves every host name but the loopback one to "not found" inside the browser, so the
+// browser's own services (sign-in, updates, time) never reach the network.
+const CHROMIUM_ARGS = [
+  '--no-sandbox',
+  '--disable-gpu',
+  '--disable-quic',
+  '--no-first-run',
+  '--disable-background-networking',
+  '--disable-component-update',
+  '--disable-sync',
+  '--disable-domain-reliability',
+  '--disable-features=NetworkTimeServiceQuerying',
+  '--no-pings',
+  '--autoplay-policy=no-user-gesture-required',
+  '--host-resolver-rules=MAP * ~NOTFOUND , EXCLUDE 127.0.0.1, EXCLUDE localhost',
+];
+
+// On top of what puppeteer sets. native-is-localhost makes every name resolve to 127.0.0.1,
+// where nothing answers the browser's services; the rest keeps them from starting at all.
+const FIREFOX_PREFS = {
+  'media.autoplay.default': 0,
+  'media.autoplay.blocking_policy': 0,
+  'network.dns.native-is-localhost': true,
+  'network.trr.mode': 5,
+  'network.dns.disablePrefetch': true,
+  'network.prefetch-next': false,
+  'network.http.speculative-parallel-limit': 0,
+  'network.captive-portal-service.enabled': false,
+  'network.connectivity-service.enabled': false,
+  'app.update.enabled': false,
+  'app.update.auto': false,
+  'app.normandy.enabled': false,
+  'browser.region.update.enabled': false,
+  'browser.region.network.url': '',
+  'browser.safebrowsing.malware.enabled': false,
+  'browser.safebrowsing.phishing.enabled': false,
+  'browser.safebrowsing.downloads.enabled': false,
+  'browser.safebrowsing.downloads.remote.enabled': false,
+  'browser.safebrowsing.provider.google4.updateURL': '',
+  'browser.safebrowsing.provider.mozilla.updateURL': '',
+  'datareporting.healthreport.uploadEnabled': false,
+  'datareporting.policy.dataSubmissionEnabled': false,
+  'toolkit.telemetry.enabled': false,
+  'toolkit.telemetry.unified': false,
+  'toolkit.telemetry.archive.enabled': false,
+  'toolkit.telemetry.server': '',
+  'extensions.update.enabled': false,
+  'extensions.blocklist.enabled': false,
+  'extensions.getAddons.cache.enabled': false,
+  'media.gmp-manager.updateEnabled': false,
+  'media.gmp-gmpopenh264.enabled': false,
+  'browser.ping-centre.telemetry': false,
+  'browser.newtabpage.activity-stream.feeds.telemetry': false,
+  'browser.newtabpage.activity-stream.telemetry': false,
+};
+
+export const DEFAULT_VIEWPORT = { width: 800, height: 600, deviceScaleFactor: 1 };
+
+// Profiles go under KLP_WEB_TMP when run.sh sets it, so that its clean-up finds them.
+const tmpRoot = () => process.env.KLP_WEB_TMP || os.tmpdir();
+
+// Process groups and profiles still alive, for the exit handler.
+const live = new Map();
+
+function killGroup(pid) {
+  try {
+    process.kill(-pid, 'SIGKILL');
+  } catch {
+    // already gone
+  }
+}
+
+process.on('exit', () => {
+  for (const [pid, profile] of live) {
+    killGroup(pid);
+    fs.rmSync(profile, { recursive: true, force: true });
+  }
+});
+
+function launchOptions(engine, profile, { viewport, args, prefs }) {
+  const common = {
+    executablePath: EXECUTABLES[engine],
+    userDataDir: profile,
+    headless: true,
+    defaultViewport: viewport,
+    protocolTimeout: 30000,
+    timeout: 30000,
+  };
+  if (engine === 'chromium') {
+    return { ...common, browser: 'chrome', args: [...CHROMIUM_ARGS, ...args] };
+  }
+  if (engine === 'firefox') {
+    return { ...common, browser: 'firefox', args, extraPrefsFirefox: { ...FIREFOX_PREFS, ...prefs } };
+  }
+  throw new Error(`unknown engine ${engine} (one of ${ENGINES.join(', ')})`);
+}
+
+function withTimeout(promise, ms, what) {
+  let timer;
+  return Promise.race([
+    promise,
+    new Promise((_, reject) => {
+      timer = setTimeout(() => reject(new Error(`${what} took over ${ms} ms`)), ms);
+    }),
+  ]).finally(() => clearTimeout(timer));
+}
+
+// An uncaught exception or unhandled rejection as text, the same in both engines:
+// "TypeError: boom" for a thrown TypeError, "text" for a thrown string. Chromium wraps errors
+// of evaluated code as "Error: Uncaught TypeError: ...", Firefox gives "TypeError: boom" as the
+// message of an Error and "uncaught exception: text" for a non-Error.
+export function errorText(e) {
+  let text = e instanceof Error ? `${e.name}: ${e.message}` : String(e);
+  text = text.replace(/^Error: (?=\w*(Error|Exception)\b|Uncaught\b|uncaught exception: )/, '');
+  text = text.replace(/^Uncaught (\(in promise\) )?/, '').replace(/^uncaught exception: /, '');
+  return text;
+}
+
+// Launches the engine ('chromium' or 'firefox'). Resolves to a Browser:
+//   engine, version (the browser's own), puppeteer (the puppeteer Browser),
+//   newPage() -> Page (below), close().
+// Options: viewport, args (more command-line switches), prefs (more Firefox prefs).
+export async function launch(engine, { viewport = DEFAULT_VIEWPORT, args = [], prefs = {} } = {}) {
+  const profile = fs.mkdtempSync(path.join(tmpRoot(), `klp-${engine}-profile-`));
+  let browser;
+  try {
+    browser = await puppeteer.launch(launchOptions(engine, profile, { viewport, args, prefs }));
+  } catch (e) {
+    fs.rmSync(profile, { recursive: true, force: true });
+    throw new Error(`launching ${engine} (${EXECUTABLES[engine]}) failed: ${e.message}`);
+  }
+  const pid = browser.process()?.pid;
+  if (pid) live.set(pid, profile);
+  const version = await browser.version();
+  const pages = new Set();
+  let closed = false;
+
+  return {
+    engine,
+    version,
+    puppeteer: browser,
+    async newPage() {
+      const page = await wrapPage(engine, await browser.newPage());
+      pages.add(page);
+      return page;
+    },
+    async close() {
+      if (closed) return;
+      closed = true;
+      try {
+        await withTimeout(browser.close(), 10000, `closing ${engine}`);
+      } catch {
+        // killed below
+      }
+      if (pid) {
+        killGroup(pid);
+        live.delete(pid);
+      }
+      fs.rmSync(profile, { recursive: true, force: true });
+    },
+  };
+}
+
+// A page and what it reported. Fields: engine, page (the puppeteer Page), console
+// ([{type, text, url}]), errors ([text] of uncaught exceptions and unhandled rejections),
+// failedRequests ([{url, error}]; Chromium only reports refused ports and the like).
+async function wrapPage(engine, page) {
+  const messages = [];
+  const errors = [];
+  const failedRequests = [];
+  page.on('console', (m) => messages.push({ type: m.type(), text: m.text(), url: m.location()?.url || '' }));
+  page.on('pageerror', (e) => errors.push(errorText(e)));
+  page.on('requestfailed', (r) => failedRequests.push({ url: r.url(), error: r.failure()?.errorText }));
+
+  const self = {
+    engine,
+    page,
+    console: messages,
+    errors,
+    failedRequests,
+
+    // Loads url and waits for its load event.
+    async goto(url, { timeout = 15000 } = {}) {
+      const response = await page.goto(url, { waitUntil: 'load', timeout });
+      return response;
+    },
+
+    evaluate: (fn, ...args) => page.evaluate(fn, ...args),
+
+    // Waits until fn(...args), run in the page, returns a truthy value, and resolves to it.
+    // On time-out the error carries the page's console and errors.
+    async waitFor(fn, { timeout = 10000, polling = 50, args = [], what } = {}) {
+      try {
+        const handle = await page.waitForFunction(fn, { timeout, polling }, ...args);
+        const value = await handle.jsonValue();
+        await handle.dispose();
+        return value;
+      } catch (e) {
+        throw new Error(`${engine}: waiting for ${what || fn.toString()} failed: ${e.message}\n` +
+          self.report());
+      }
+    },
+
+    // The page's console and errors as text, for failure messages.
+    report() {
+      const lines = messages.map((c) => `  console.${c.type}: ${c.text}${c.url ? ` (${c.url})` : ''}`);
+      lines.push(...errors.map((e) => `  page error: ${e}`));
+      return lines.length ? lines.join('\n') : '  (nothing on the console)';
+    },
+
+    // The bounding box of the first element matching selector, in CSS pixels of the viewport.
+    async box(selector) {
+      const rect = await page.evaluate((s) => {
+        const el = document.querySelector(s);
+        if (!el) return null;
+        const r = el.getBoundingClientRect();
+        return { x: r.x, y: r.y, width: r.width, height: r.height };
+      }, selector);
+      if (!rect) throw new Error(`${engine}: no element matches ${selector}`);
+      return rect;
+    },
+
+    // A PNG of the viewport as shown, or of clip ({x, y, width, height} in viewport pixels).
+    async screenshot({ clip, path: file } = {}) {
+      const opts = { type: 'png', captureBeyondViewport: false };
+      if (clip) {
+        // puppeteer takes the clip in document coordinates.
+        const [left, top] = await page.evaluate(() => [window.scrollX, window.scrollY]);
+        opts.clip = roundRect({ ...clip, x: clip.x + left, y: clip.y + top });
+      }
+      const png = Buffer.from(await page.screenshot(opts));
+      if (file) fs.writeFileSync(file, png);
+      return png;
+    },
+
+    // RGBA pixels of what the page shows in rect (viewport pixels), from a screenshot:
+    // {width, height, data}. Sees everything composited there, video and overlays alike.
+    async screenPixels(rect) {
+      return decodePng(await self.screenshot({ clip: rect }));
+    },
+
+    // RGBA pixels of the first <video>, <canvas> or <img> matching selector, drawn into a
+    // canvas in the page at the element's own size (videoWidth x videoHeight for a video):
+    // {width, height, data}. The current picture only, without anything drawn over it.
+    async elementPixels(selector) {
+      const result = await page.evaluate((s) => {
+        const el = document.querySelector(s);
+        if (!el) return { error: `no element matches ${s}` };
+        const width = el.videoWidth ?? el.naturalWidth ?? el.width;
+        const height = el.videoHeight ?? el.naturalHeight ?? el.height;
+        if (!width || !height) return { error: `${s} has no picture yet` };
+        const canvas = document.createElement('canvas');
+        canvas.width = width;
+        canvas.height = height;
+        const ctx = canvas.getContext('2d', { willReadFrequently: true });
+        ctx.drawImage(el, 0, 0, width, height);
+        const bytes = ctx.getImageData(0, 0, width, height).data;
+        let binary = '';
+        for (let i = 0; i < bytes.length; i += 0x8000) {
+          binary += String.fromCharCode.apply(null, bytes.subarray(i, i + 0x8000));
+        }
+        return { width, height, base64: btoa(binary) };
+      }, selector);
+      if (result.error) throw new Error(`${engine}: ${result.error}`);
+      const data = new Uint8Array(Buffer.from(result.base64, 'base64'));
+      return { width: result.width, height: result.height, data };
+    },
+
+    // A real mouse click (press and release of the left button) at viewport pixel (x, y).
+    click(x, y, { button = 'left' } = {}) {
+      return page.mouse.click(Math.round(x), Math.round(y), { button });
+    },
+
+    // A click at (dx, dy) inside the element's box (default: its middle).
+    async clickElement(selector, { dx, dy, button } = {}) {
+      const b = await self.box(selector);
+      await self.click(b.x + (dx ?? b.width / 2), b.y + (dy ?? b.height / 2), { button });
+    },
+
+    close: () => page.close(),
+  };
+  return self;
+}
+
+function roundRect(r) {
+  const x = Math.round(r.x);
+  const y = Math.round(r.y);
+  return { x, y, width: Math.round(r.x + r.width) - x, height: Math.round(r.y + r.height) - y };
+}
+
+// {width, height, data} of a PNG, RGBA.
+export function decodePng(buffer) {
+  const png = PNG.sync.read(buffer);
+  return { width: png.width, height: png.height, data: new Uint8Array(png.data.buffer, png.data.byteOffset, png.data.length) };
+}
