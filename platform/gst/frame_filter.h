@@ -26,7 +26,8 @@ struct VideoFrame {
   int32_t videoWidth = 0;
   int32_t videoHeight = 0;
 };
-static_assert(sizeof(VideoFrame) == 32, "plain data: a pointer and six 32-bit fields");
+static_assert(sizeof(VideoFrame) == sizeof(uint8_t*) + 6 * sizeof(int32_t),
+              "plain data: a pointer and six 32-bit fields");
 
 // Implemented by the graph. Called on the thread that runs the desktop (the browser's thread).
 struct IVideoFrameHost {

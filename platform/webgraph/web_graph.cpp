@@ -1,0 +1,485 @@
+#include "platform/webgraph/web_graph.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <deque>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/dshow/dshow.h"
+#include "platform/gst/frame_filter.h"
+#include "platform/webgraph/media_element.h"
+#include "platform/webgraph/movie_header.h"
+#include "platform/win/win.h"
+
+namespace webgraph {
+namespace {
+
+using com::HRESULT;
+using namespace dshow;
+
+inline constexpr HRESULT VFW_E_NOT_CONNECTED = static_cast<HRESULT>(0x80040209u);
+
+// The frame time assumed until the movie tells or shows its own.
+constexpr double kGuessedFrameSeconds = 1.0 / 25;
+
+int g_live = 0;
+
+// The 16-bit path back to bytes, as the player widened them one by one.
+std::string PathBytes(LPCWSTR path) {
+  std::string out;
+  for (const WCHAR* p = path; *p; ++p) out += static_cast<char>(*p <= 0xFF ? *p : '?');
+  return out;
+}
+
+struct QueuedEvent {
+  LONG code;
+  LONG_PTR param1;
+};
+
+class FilterGraph final : public IGraphBuilder,
+                          public IMediaControl,
+                          public IMediaSeeking,
+                          public IMediaEventEx,
+                          public IVideoWindow,
+                          public IBasicVideo,
+                          private media::IVideoFrameHost,
+                          private MediaListener {
+ public:
+  FilterGraph() { ++g_live; }
+
+  com::IUnknown* Unknown() { return static_cast<IGraphBuilder*>(this); }
+
+  // --- IUnknown --------------------------------------------------------------------------------
+  HRESULT QueryInterface(const com::IID& iid, void** object) override {
+    if (!object) return com::E_POINTER;
+    void* found = nullptr;
+    if (iid == com::IID_IUnknown || iid == IID_IGraphBuilder)
+      found = static_cast<IGraphBuilder*>(this);
+    else if (iid == IID_IMediaControl)
+      found = static_cast<IMediaControl*>(this);
+    else if (iid == IID_IMediaSeeking)
+      found = static_cast<IMediaSeeking*>(this);
+    else if (iid == IID_IMediaEventEx)
+      found = static_cast<IMediaEventEx*>(this);
+    else if (iid == IID_IVideoWindow)
+      found = static_cast<IVideoWindow*>(this);
+    else if (iid == IID_IBasicVideo)
+      found = static_cast<IBasicVideo*>(this);
+    *object = found;
+    if (!found) return com::E_NOINTERFACE;
+    AddRef();
+    return com::S_OK;
+  }
+  com::ULONG AddRef() override { return ++refs_; }
+  com::ULONG Release() override {
+    com::ULONG left = --refs_;
+    if (left == 0) delete this;
+    return left;
+  }
+
+  // --- IGraphBuilder ---------------------------------------------------------------------------
+  HRESULT AddFilter(IBaseFilter* filter, LPCWSTR) override {
+    if (!filter) return com::E_POINTER;
+    if (std::find(filters_.begin(), filters_.end(), filter) != filters_.end())
+      return com::E_INVALIDARG;
+    filter->AddRef();
+    filters_.push_back(filter);
+    void* frameFilter = nullptr;
+    if (filter->QueryInterface(media::IID_IVideoFrameFilter, &frameFilter) == com::S_OK) {
+      auto* f = static_cast<media::IVideoFrameFilter*>(frameFilter);
+      f->AttachHost(this);
+      frameFilters_.push_back(f);
+    }
+    return com::S_OK;
+  }
+
+  HRESULT RenderFile(LPCWSTR file, LPCWSTR) override {
+    if (!file) return com::E_POINTER;
+    if (element_) return VFW_E_WRONG_STATE;  // one file per graph
+    std::string path = PathBytes(file);
+    HRESULT status = com::E_FAIL;
+    std::unique_ptr<MediaElement> element = OpenMediaElement(path.c_str(), this, &status);
+    if (!element) return com::FAILED(status) ? status : com::E_FAIL;
+    info_ = element->Info();
+    if (info_.width <= 0 || info_.height <= 0) return VFW_E_CANNOT_RENDER;
+    MovieTiming timing;
+    if (ReadMovieTimingFromFile(path.c_str(), &timing)) {
+      frameSeconds_ = static_cast<double>(timing.frameDen) / static_cast<double>(timing.frameNum);
+      headerFrames_ = timing.frames;
+      rateKnown_ = true;
+    }
+    element_ = std::move(element);
+    state_ = State_Stopped;
+    PlaceElement();
+    return com::S_OK;
+  }
+
+  // --- IMediaControl ---------------------------------------------------------------------------
+  HRESULT Run() override { return ChangeState(State_Running); }
+  HRESULT Pause() override { return ChangeState(State_Paused); }
+  // Pauses, so the frame at the position stays on show; the graph is then reported stopped.
+  HRESULT StopWhenReady() override { return ChangeState(State_Stopped); }
+
+  HRESULT GetState(LONG, OAFilterState* state) override {
+    if (!state) return com::E_POINTER;
+    *state = state_;
+    return com::S_OK;
+  }
+
+  // --- IMediaSeeking ---------------------------------------------------------------------------
+  HRESULT SetTimeFormat(const com::GUID* format) override {
+    if (!format) return com::E_POINTER;
+    if (*format != TIME_FORMAT_FRAME && *format != TIME_FORMAT_MEDIA_TIME)
+      return com::E_INVALIDARG;
+    inFrames_ = *format == TIME_FORMAT_FRAME;
+    return com::S_OK;
+  }
+
+  HRESULT GetDuration(LONGLONG* duration) override {
+    if (!duration) return com::E_POINTER;
+    if (!element_) return VFW_E_WRONG_STATE;
+    *duration = inFrames_ ? DurationFrames() : static_cast<LONGLONG>(info_.duration * 1e7);
+    return com::S_OK;
+  }
+
+  HRESULT GetCurrentPosition(LONGLONG* current) override {
+    if (!current) return com::E_POINTER;
+    if (!element_) return VFW_E_WRONG_STATE;
+    int64_t frame = seekPending_ ? seekFrame_ : shownFrame_;
+    *current = inFrames_ ? frame : static_cast<LONGLONG>(frame * frameSeconds_ * 1e7);
+    return com::S_OK;
+  }
+
+  HRESULT SetPositions(LONGLONG* current, DWORD currentFlags, LONGLONG* stop,
+                       DWORD stopFlags) override {
+    DWORD how = currentFlags & AM_SEEKING_PositioningBitsMask;
+    DWORD stopHow = stopFlags & AM_SEEKING_PositioningBitsMask;
+    if ((how == AM_SEEKING_AbsolutePositioning && !current) ||
+        (stopHow == AM_SEEKING_AbsolutePositioning && !stop))
+      return com::E_POINTER;
+    if (how == AM_SEEKING_NoPositioning && stopHow == AM_SEEKING_NoPositioning) return com::S_OK;
+    // Only absolute seeks, with or without a new stop, are made.
+    if (how != AM_SEEKING_AbsolutePositioning || stopHow == AM_SEEKING_RelativePositioning)
+      return com::E_NOTIMPL;
+    if (!element_) return VFW_E_WRONG_STATE;
+    if (stopHow == AM_SEEKING_AbsolutePositioning) {
+      int64_t stopFrame = ToFrames(std::max<LONGLONG>(*stop, 0));
+      stopFrame_ = stopFrame >= DurationFrames() ? -1 : stopFrame;
+    }
+    SeekToFrame(ToFrames(std::max<LONGLONG>(*current, 0)));
+    return com::S_OK;
+  }
+
+  // --- IMediaEventEx ---------------------------------------------------------------------------
+  HRESULT SetNotifyWindow(OAHWND window, LONG message, LONG_PTR instanceData) override {
+    notifyWindow_ = reinterpret_cast<win::HWND>(window);
+    notifyMessage_ = static_cast<win::UINT>(message);
+    notifyData_ = instanceData;
+    return com::S_OK;
+  }
+
+  HRESULT SetNotifyFlags(LONG noNotifyFlags) override {
+    if (noNotifyFlags != 0 && noNotifyFlags != AM_MEDIAEVENT_NONOTIFY) return com::E_INVALIDARG;
+    noNotify_ = noNotifyFlags != 0;
+    if (noNotify_) events_.clear();
+    return com::S_OK;
+  }
+
+  // Never waits: the notices that queue events arrive from the browser's loop, which this call
+  // would block.
+  HRESULT GetEvent(LONG* code, LONG_PTR* param1, LONG_PTR* param2, LONG) override {
+    if (!code || !param1 || !param2) return com::E_POINTER;
+    if (events_.empty()) return E_ABORT;
+    QueuedEvent e = events_.front();
+    events_.pop_front();
+    *code = e.code;
+    *param1 = e.param1;
+    *param2 = 0;
+    return com::S_OK;
+  }
+
+  HRESULT FreeEventParams(LONG, LONG_PTR, LONG_PTR) override { return com::S_OK; }
+
+  // --- IVideoWindow ----------------------------------------------------------------------------
+  HRESULT put_Owner(OAHWND owner) override {
+    if (!element_) return VFW_E_NOT_CONNECTED;
+    auto hwnd = reinterpret_cast<win::HWND>(owner);
+    if (hwnd && !win::IsWindow(hwnd)) return com::E_INVALIDARG;
+    owner_ = hwnd;
+    PlaceElement();
+    return com::S_OK;
+  }
+  HRESULT put_WindowStyle(LONG) override {
+    return element_ ? com::S_OK : VFW_E_NOT_CONNECTED;
+  }
+  HRESULT SetWindowPosition(LONG left, LONG top, LONG width, LONG height) override {
+    if (!element_) return VFW_E_NOT_CONNECTED;
+    if (width < 0 || height < 0) return com::E_INVALIDARG;
+    rect_ = win::RECT{left, top, left + width, top + height};
+    PlaceElement();
+    return com::S_OK;
+  }
+  HRESULT put_MessageDrain(OAHWND) override {
+    // The page's pointer events reach the owner's area directly.
+    return element_ ? com::S_OK : VFW_E_NOT_CONNECTED;
+  }
+  HRESULT put_AutoShow(LONG autoShow) override {
+    if (!element_) return VFW_E_NOT_CONNECTED;
+    autoShow_ = autoShow != OAFALSE;
+    return com::S_OK;
+  }
+  HRESULT put_Visible(LONG visible) override {
+    if (!element_) return VFW_E_NOT_CONNECTED;
+    visible_ = visible != OAFALSE;
+    PlaceElement();
+    return com::S_OK;
+  }
+  HRESULT put_Width(LONG width) override {
+    if (!element_) return VFW_E_NOT_CONNECTED;
+    if (width < 0) return com::E_INVALIDARG;
+    rect_.right = rect_.left + width;
+    PlaceElement();
+    return com::S_OK;
+  }
+  HRESULT put_Height(LONG height) override {
+    if (!element_) return VFW_E_NOT_CONNECTED;
+    if (height < 0) return com::E_INVALIDARG;
+    rect_.bottom = rect_.top + height;
+    PlaceElement();
+    return com::S_OK;
+  }
+
+  // --- IBasicVideo -----------------------------------------------------------------------------
+  HRESULT GetVideoSize(LONG* width, LONG* height) override {
+    if (!width || !height) return com::E_POINTER;
+    if (!element_) return VFW_E_NOT_CONNECTED;
+    *width = info_.width;
+    *height = info_.height;
+    return com::S_OK;
+  }
+
+ private:
+  ~FilterGraph() {
+    element_.reset();
+    for (media::IVideoFrameFilter* f : frameFilters_) {
+      f->AttachHost(nullptr);
+      f->Release();
+    }
+    for (IBaseFilter* f : filters_) f->Release();
+    --g_live;
+  }
+
+  HRESULT ChangeState(OAFilterState target) {
+    if (!element_) return VFW_E_WRONG_STATE;
+    if (target != state_) lastMediaTime_ = -1;
+    state_ = target;
+    if (target == State_Running && !atStop_)
+      element_->Play();
+    else
+      element_->Pause();
+    if (autoShow_ && !visible_) {
+      visible_ = true;
+      PlaceElement();
+    }
+    return com::S_OK;
+  }
+
+  // Frames from the units of the time format in force.
+  int64_t ToFrames(int64_t units) const {
+    return inFrames_ ? units : static_cast<int64_t>(std::floor(units / 1e7 / frameSeconds_ + 0.5));
+  }
+  int64_t DurationFrames() const {
+    if (headerFrames_ >= 0) return headerFrames_;
+    return static_cast<int64_t>(std::floor(info_.duration / frameSeconds_ + 0.5));
+  }
+  // The frame whose start is nearest to seconds.
+  int64_t FrameAt(double seconds) const {
+    return static_cast<int64_t>(std::floor(seconds / frameSeconds_ + 0.5));
+  }
+
+  void SeekToFrame(int64_t frame) {
+    seekPending_ = true;
+    lastMediaTime_ = -1;
+    seekFrame_ = frame;
+    atStop_ = false;
+    element_->Seek((static_cast<double>(frame) + 0.5) * frameSeconds_, ++seekSerial_);
+    // A seek while running plays on from the new place (also after the end of the movie).
+    if (state_ == State_Running) element_->Play();
+  }
+
+  void QueueEvent(LONG code, LONG_PTR param1) {
+    if (noNotify_) return;
+    events_.push_back(QueuedEvent{code, param1});
+    if (notifyWindow_) win::PostMessageA(notifyWindow_, notifyMessage_, 0, notifyData_);
+  }
+
+  void PlaceElement() {
+    if (!element_) return;
+    bool shown = owner_ && visible_;
+    element_->Place(rect_.left, rect_.top, rect_.right - rect_.left, rect_.bottom - rect_.top,
+                    shown);
+  }
+
+  // --- MediaListener ---------------------------------------------------------------------------
+  void FramePresented(double mediaTime, uint32_t completedSeek) override {
+    if (seekPending_ && completedSeek < seekSerial_) return;  // a frame from before the seek
+    seekPending_ = false;
+    MeasureFrameTime(mediaTime);
+    Show(FrameAt(mediaTime));
+    if (stopFrame_ >= 0 && shownFrame_ >= stopFrame_ && state_ == State_Running && !atStop_) {
+      atStop_ = true;
+      element_->Pause();
+      QueueEvent(EC_COMPLETE, com::S_OK);
+    }
+  }
+  // Without a rate from the header, the frame time is the smallest step between frames
+  // presented one after the other while playing.
+  void MeasureFrameTime(double mediaTime) {
+    double previous = lastMediaTime_;
+    lastMediaTime_ = state_ == State_Running ? mediaTime : -1;
+    if (rateKnown_ || previous < 0) return;
+    double step = mediaTime - previous;
+    if (step >= 0.001 && (!measured_ || step < frameSeconds_)) {
+      frameSeconds_ = step;
+      measured_ = true;
+    }
+  }
+  void SeekCompleted(uint32_t serial, double currentTime) override {
+    if (serial != seekSerial_) return;
+    seekPending_ = false;
+    Show(static_cast<int64_t>(std::floor(currentTime / frameSeconds_)));
+  }
+  void Ended() override { QueueEvent(EC_COMPLETE, com::S_OK); }
+  void Failed() override { QueueEvent(EC_ERRORABORT, com::E_FAIL); }
+
+  // --- The anchor layer ------------------------------------------------------------------------
+  void Show(int64_t frame) {
+    shownFrame_ = frame;
+    if (frame != layerFrame_) DrawLayer();
+  }
+
+  // IVideoFrameHost: the filters' settings changed.
+  void RedrawFrame() override {
+    if (element_ && layerFrame_ != kNoFrame) DrawLayer();
+  }
+
+  // Runs the filters over a clear layer of the picture's size at the frame on show, and hands
+  // the element the layer with the rectangle that holds what they drew.
+  void DrawLayer() {
+    layerFrame_ = shownFrame_;
+    if (frameFilters_.empty()) return;
+    const int32_t w = info_.width, h = info_.height;
+    const size_t bytes = static_cast<size_t>(w) * static_cast<size_t>(h) * 4;
+    if (layer_.size() != bytes) {
+      layer_.assign(bytes, 0);
+    } else {
+      ClearRows(drawn_);
+    }
+    media::VideoFrame frame;
+    frame.pixels = layer_.data();
+    frame.width = w;
+    frame.height = h;
+    frame.stride = w * 4;
+    frame.number = static_cast<int32_t>(shownFrame_);
+    frame.videoWidth = w;
+    frame.videoHeight = h;
+    for (media::IVideoFrameFilter* f : frameFilters_) f->TransformFrame(frame);
+    const LayerRect previous = drawn_;
+    drawn_ = ToPageColours();
+    if (drawn_.Empty() && previous.Empty()) return;  // clear before, clear now
+    element_->ShowLayer(layer_.data(), w, h, drawn_.left, drawn_.top, drawn_.right - drawn_.left,
+                        drawn_.bottom - drawn_.top);
+  }
+
+  // Rows top..bottom-1 of the layer, which hold everything drawn.
+  struct LayerRect {
+    int32_t left = 0, top = 0, right = 0, bottom = 0;
+    bool Empty() const { return right <= left || bottom <= top; }
+  };
+  void ClearRows(const LayerRect& r) {
+    if (r.Empty()) return;
+    const size_t row = static_cast<size_t>(info_.width) * 4;
+    std::memset(layer_.data() + static_cast<size_t>(r.top) * row, 0,
+                static_cast<size_t>(r.bottom - r.top) * row);
+  }
+  // The filters write B, G, R, x with x set; the page's canvas takes R, G, B, alpha. Returns
+  // the rectangle of the pixels drawn.
+  LayerRect ToPageColours() {
+    LayerRect r{info_.width, info_.height, 0, 0};
+    const int32_t w = info_.width;
+    for (int32_t y = 0; y < info_.height; ++y) {
+      uint8_t* row = layer_.data() + static_cast<size_t>(y) * static_cast<size_t>(w) * 4;
+      uint64_t any = 0;
+      for (int32_t x = 0; x + 1 < w; x += 2) {  // two pixels at a time: most are clear
+        uint64_t two;
+        std::memcpy(&two, row + x * 4, 8);
+        any |= two;
+      }
+      if (w % 2) any |= row[(w - 1) * 4 + 3];
+      if (!any) continue;
+      for (int32_t x = 0; x < w; ++x) {
+        uint8_t* p = row + x * 4;
+        if (!p[3]) continue;
+        std::swap(p[0], p[2]);
+        r.left = std::min(r.left, x);
+        r.right = std::max(r.right, x + 1);
+      }
+      r.top = std::min(r.top, y);
+      r.bottom = y + 1;
+    }
+    return r.Empty() ? LayerRect{} : r;
+  }
+
+  static constexpr int64_t kNoFrame = INT64_MIN;
+
+  com::ULONG refs_ = 1;
+  std::unique_ptr<MediaElement> element_;
+  MediaInfo info_;
+  OAFilterState state_ = State_Stopped;
+  bool inFrames_ = false;  // TIME_FORMAT_FRAME, else media time (100 ns)
+
+  // The time line.
+  double frameSeconds_ = kGuessedFrameSeconds;
+  bool rateKnown_ = false;  // from the header
+  bool measured_ = false;   // from presented frames
+  int64_t headerFrames_ = -1;
+  double lastMediaTime_ = -1;
+  int64_t shownFrame_ = 0;
+  bool seekPending_ = false;
+  int64_t seekFrame_ = 0;
+  uint32_t seekSerial_ = 0;
+  int64_t stopFrame_ = -1;  // -1: the end
+  bool atStop_ = false;     // paused at an early stop position
+
+  std::vector<IBaseFilter*> filters_;                    // one reference each
+  std::vector<media::IVideoFrameFilter*> frameFilters_;  // one reference each
+  std::vector<uint8_t> layer_;
+  int64_t layerFrame_ = kNoFrame;
+  LayerRect drawn_;  // of the layer last drawn
+
+  std::deque<QueuedEvent> events_;
+  win::HWND notifyWindow_ = nullptr;
+  win::UINT notifyMessage_ = 0;
+  LONG_PTR notifyData_ = 0;
+  bool noNotify_ = false;
+
+  win::HWND owner_ = nullptr;
+  win::RECT rect_{0, 0, 0, 0};
+  bool autoShow_ = true;
+  bool visible_ = false;
+};
+
+}  // namespace
+
+void Register() {
+  com::RegisterClassObject(CLSID_FilterGraph, [] { return CreateFilterGraph(); });
+}
+
+com::IUnknown* CreateFilterGraph() { return (new FilterGraph())->Unknown(); }
+
+int LiveGraphs() { return g_live; }
+
+}  // namespace webgraph

@@ -1,0 +1,11 @@
+#!/usr/bin/env bash
+# build-web.sh [BUILD_DIR]: builds the web runtime with em++ into BUILD_DIR/web (klp.js and
+# klp.wasm), from its own configuration in BUILD_DIR/wasm.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+dir=${1:-build}
+# Debian's em++ needs Debian's JavaScript parser, which this machine's node does not see.
+export NODE_PATH=${NODE_PATH:-/usr/share/nodejs}
+emcmake cmake -S . -B "$dir/wasm" -DCMAKE_BUILD_TYPE=Release -DKLP_WERROR=ON \
+  -DKLP_WEB_OUTPUT_DIR="$PWD/$dir/web" >/dev/null
+cmake --build "$dir/wasm" -j"$(nproc)"

@@ -1,0 +1,23 @@
+// What the module imports from the page: the media element (platform/webgraph) and the area's
+// cursor (platform/npdesk). Each call is handed to the host object given to the module factory
+// as Module.klpHost (host.js).
+mergeInto(LibraryManager.library, {
+  klp_media_open: function (path, width, height, duration, status) {
+    return Module['klpHost'].mediaOpen(UTF8ToString(path), width, height, duration, status);
+  },
+  klp_media_play: function (id) { Module['klpHost'].media(id, 'play'); },
+  klp_media_pause: function (id) { Module['klpHost'].media(id, 'pause'); },
+  klp_media_seek: function (id, seconds, serial) {
+    Module['klpHost'].media(id, 'seek', seconds, serial >>> 0);
+  },
+  klp_media_place: function (id, left, top, width, height, visible) {
+    Module['klpHost'].media(id, 'place', left, top, width, height, visible !== 0);
+  },
+  klp_media_layer: function (id, rgba, width, height, left, top, drawnWidth, drawnHeight) {
+    Module['klpHost'].media(id, 'layer', rgba, width, height, left, top, drawnWidth, drawnHeight);
+  },
+  klp_media_close: function (id) { Module['klpHost'].media(id, 'close'); },
+  klp_area_cursor: function (instance, kind, rgba, size, hotX, hotY) {
+    Module['klpHost'].areaCursor(instance, kind, rgba, size, hotX, hotY);
+  },
+});

@@ -1,0 +1,322 @@
+// One plug-in instance in the page, as a browser keeps it: the NPP handle, the window (an area
+// canvas the module paints into), the streams it asked for, its timers, its movies, and the
+// pointer events of its element turned into the host's events for NPP_HandleEvent.
+
+let streamSerial = 0;
+
+class PlayerInstance {
+  constructor(host, element, args) {
+    this.host = host;
+    this.element = element;
+    this.args = args;  // [name, value] pairs, in the page's order
+    this.timers = new Map();  // browser timer id -> JS timer
+    this.nextTimer = 1;
+    this.media = new Map();  // file path -> MovieMedia
+    this.files = [];
+    this.aborter = new AbortController();
+    this.paintPending = false;
+    this.pixels = 0;
+    this.pixelsSize = 0;
+    this.scriptable = 0;
+    this.live = false;
+
+    const root = element.shadowRoot || element.attachShadow({ mode: 'open' });
+    root.innerHTML = '<style>' +
+      ':host{display:inline-block;position:relative;overflow:hidden;vertical-align:baseline}' +
+      ':host([hidden]){display:none}' +
+      '.area,.video,.layer{position:absolute;left:0;top:0}' +
+      '.video{object-fit:fill}.video,.layer{pointer-events:none}</style>';
+    this.area = document.createElement('canvas');
+    this.area.className = 'area';
+    this.stage = root;
+    root.append(this.area);
+  }
+
+  get mem() { return this.host.mem; }
+
+  // NPP_New, then the window, then the page's src as the instance's first stream.
+  start() {
+    const { host, mem } = this;
+    this.npp = mem.alloc(8);
+    host.instances.set(this.npp, this);
+    const names = this.args.map(([n]) => mem.cstring(n));
+    const values = this.args.map(([, v]) => mem.cstring(v));
+    const argn = mem.alloc(4 * Math.max(names.length, 1));
+    const argv = mem.alloc(4 * Math.max(values.length, 1));
+    names.forEach((p, i) => mem.setI32(argn + 4 * i, p));
+    values.forEach((p, i) => mem.setI32(argv + 4 * i, p));
+    const type = mem.cstring(MIME_TYPE);
+    const err = host.callPlugin('newp', type, this.npp, NP_EMBED, this.args.length, argn, argv, 0);
+    for (const p of [...names, ...values, argn, argv, type]) mem.free(p);
+    if (err !== NPERR_NO_ERROR) {
+      console.error(`klp.js: the plug-in refused the instance (error ${err})`);
+      host.instances.delete(this.npp);
+      mem.free(this.npp);
+      this.npp = 0;
+      return;
+    }
+    this.live = true;
+    this.listen();
+    this.setWindow();
+    const src = this.args.find(([n]) => n.toLowerCase() === 'src');
+    if (src) this.fetchStream(src[1], null);
+  }
+
+  // NPP_Destroy: nothing of the instance runs afterwards.
+  destroy() {
+    if (!this.live) return;
+    this.live = false;
+    const { host, mem } = this;
+    this.aborter.abort();
+    this.unlisten();
+    const save = mem.alloc(4);
+    host.callPlugin('destroy', this.npp, save);
+    mem.free(save);
+    for (const t of this.timers.values()) clearInterval(t.handle);
+    this.timers.clear();
+    host.forgetAsyncCalls(this.npp);
+    host.instances.delete(this.npp);
+    for (const m of this.media.values()) m.dispose();
+    this.media.clear();
+    for (const f of this.files) {
+      try { host.module.FS.unlink(f); } catch (e) { /* already gone */ }
+    }
+    const npp = this.npp;
+    const scriptable = this.scriptable;
+    const pixels = this.pixels;
+    const windowStruct = this.window;
+    host.whenIdle(() => {
+      if (scriptable) host.releaseObject(scriptable);
+      mem.free(pixels);
+      mem.free(windowStruct);
+      mem.free(npp);
+    });
+  }
+
+  // --- The window ----------------------------------------------------------------------------
+  size() {
+    const width = Math.max(0, Math.round(this.element.klpWidth));
+    const height = Math.max(0, Math.round(this.element.klpHeight));
+    return { width, height };
+  }
+  setWindow() {
+    const { mem } = this;
+    const { width, height } = this.size();
+    this.area.width = width;
+    this.area.height = height;
+    if (!this.window) this.window = mem.alloc(WINDOW_SIZE);
+    const w = this.window;
+    mem.setI32(w + 12, width);
+    mem.setI32(w + 16, height);
+    mem.setU16(w + 20 + 4, height);  // clipRect: top, left, bottom, right
+    mem.setU16(w + 20 + 6, width);
+    mem.setI32(w + 32, NPWindowTypeDrawable);
+    this.host.callPlugin('setwindow', this.npp, w);
+    this.coverChanged();
+    this.invalidate();
+  }
+  // The area's own picture is hidden while a movie covers all of it: the page then composites
+  // the picture alone.
+  coverChanged() {
+    const { width, height } = this.size();
+    const covered = [...this.media.values()].some((m) => m.covers(width, height));
+    this.area.style.visibility = covered ? 'hidden' : '';
+  }
+  invalidate() {
+    if (this.paintPending || !this.live) return;
+    this.paintPending = true;
+    requestAnimationFrame(() => this.paint());
+  }
+  paint() {
+    this.paintPending = false;
+    if (!this.live) return;
+    const { width, height } = this.size();
+    if (!width || !height) return;
+    const { mem } = this;
+    const bytes = width * height * 4;
+    if (this.pixelsSize !== bytes) {
+      mem.free(this.pixels);
+      this.pixels = mem.alloc(bytes);
+      this.pixelsSize = bytes;
+    }
+    const handled = this.sendEvent(WebEvent.Paint, 0, 0, width, height, 0, 0, this.pixels);
+    if (!handled || !this.live) return;
+    const image = new ImageData(new Uint8ClampedArray(mem.u8.buffer, this.pixels, bytes), width, height);
+    this.area.getContext('2d').putImageData(image, 0, 0);
+  }
+
+  sendEvent(type, x, y, width, height, button, state, pixels) {
+    const { mem } = this;
+    if (!this.event) this.event = mem.alloc(EVENT_SIZE);
+    const e = this.event;
+    [type, x, y, width, height, button, state, pixels].forEach((v, i) => mem.setI32(e + 4 * i, v));
+    return this.host.callPlugin('event', this.npp, e);
+  }
+
+  // --- Pointer and cursor --------------------------------------------------------------------
+  listen() {
+    const element = this.element;
+    const point = (e) => {
+      const r = element.getBoundingClientRect();
+      return [Math.floor(e.clientX - r.left - element.clientLeft),
+              Math.floor(e.clientY - r.top - element.clientTop)];
+    };
+    const state = (e) => (e.buttons & 7) | (e.shiftKey ? WebState.Shift : 0) |
+      (e.ctrlKey ? WebState.Control : 0);
+    const send = (type) => (e) => {
+      if (!this.live || e.pointerType === 'touch') return;
+      const [x, y] = point(e);
+      if (type === WebEvent.PointerDown) {
+        for (const m of this.media.values()) m.userActed();
+        element.setPointerCapture?.(e.pointerId);
+      }
+      this.sendEvent(type, x, y, 0, 0, e.button, state(e), 0);
+    };
+    this.handlers = {
+      pointerdown: send(WebEvent.PointerDown),
+      pointerup: send(WebEvent.PointerUp),
+      pointermove: send(WebEvent.PointerMove),
+      pointerenter: send(WebEvent.PointerEnter),
+      pointerleave: send(WebEvent.PointerLeave),
+    };
+    for (const [name, fn] of Object.entries(this.handlers)) element.addEventListener(name, fn);
+    if (window.ResizeObserver) {
+      this.resize = new ResizeObserver(() => {
+        const { width, height } = this.size();
+        if (this.live && (width !== this.area.width || height !== this.area.height)) this.setWindow();
+      });
+      this.resize.observe(element);
+    }
+  }
+  unlisten() {
+    if (this.handlers)
+      for (const [name, fn] of Object.entries(this.handlers)) this.element.removeEventListener(name, fn);
+    this.handlers = null;
+    this.resize?.disconnect();
+    this.element.style.cursor = '';
+  }
+  showCursor(kind, rgba, size, hotX, hotY) {
+    const style = this.element.style;
+    if (kind === 0) style.cursor = '';
+    else if (kind === 1) style.cursor = 'default';
+    else if (kind === 2) style.cursor = 'wait';
+    else style.cursor = `url(${this.host.cursorImage(rgba, size)}) ${hotX} ${hotY}, pointer`;
+  }
+
+  // --- Timers --------------------------------------------------------------------------------
+  scheduleTimer(interval, repeat, fn) {
+    const id = this.nextTimer++;
+    const fire = () => {
+      if (!this.live || !this.timers.has(id)) return;
+      if (!repeat) this.timers.delete(id);
+      this.host.enter(() => this.host.callPointer(fn, this.npp, id));
+    };
+    const handle = repeat ? setInterval(fire, interval) : setTimeout(fire, interval);
+    this.timers.set(id, { handle });
+    return id;
+  }
+  unscheduleTimer(id) {
+    const t = this.timers.get(id);
+    if (!t) return;
+    clearInterval(t.handle);
+    this.timers.delete(id);
+  }
+
+  // --- Streams -------------------------------------------------------------------------------
+  // NPN_GetURLNotify: the movie. Its outcome is told with NPP_URLNotify.
+  request(url, notifyData) {
+    this.fetchStream(url, { notifyData });
+  }
+
+  async fetchStream(url, notify) {
+    const signal = this.aborter.signal;
+    let response = null;
+    let bytes = null;
+    try {
+      const resolved = new URL(url, document.baseURI);
+      // Only documents are fetched: a script URL never runs.
+      if (!['http:', 'https:', 'blob:', 'data:', 'file:'].includes(resolved.protocol)) {
+        throw new Error(`refused ${resolved.protocol} URL`);
+      }
+      response = await fetch(resolved.href, { signal, credentials: 'same-origin' });
+      if (!response.ok) throw new Error(`HTTP ${response.status}`);
+      bytes = new Uint8Array(await response.arrayBuffer());
+    } catch (e) {
+      if (signal.aborted || !this.live) return;
+      if (notify) this.urlNotify(url, NPRES_NETWORK_ERR, notify.notifyData);
+      return;
+    }
+    if (!this.live) return;
+    const type = (response.headers.get('Content-Type') || '').split(';')[0].trim();
+    const path = this.fileFor(url, bytes);
+    if (notify) {
+      const media = new MovieMedia(this, bytes, type.startsWith('video/') ? type : '');
+      this.media.set(path, media);
+      await media.load();
+      if (!this.live) return;
+    }
+    this.deliver(url, path, bytes.length, type || MIME_TYPE, notify);
+  }
+
+  // The file the stream is handed over as, in the module's file system.
+  fileFor(url, bytes) {
+    const FS = this.host.module.FS;
+    const dir = `/streams/${++streamSerial}`;
+    let name = '';
+    try { name = decodeURIComponent(new URL(url, document.baseURI).pathname.split('/').pop()); }
+    catch (e) { /* keep the default */ }
+    name = name.replace(/[\\/:\0]/g, '_').slice(-100) || 'stream';
+    try { FS.mkdir('/streams'); } catch (e) { /* exists */ }
+    FS.mkdir(dir);
+    const path = `${dir}/${name}`;
+    FS.writeFile(path, bytes);
+    this.files.push(path);
+    return path;
+  }
+
+  // As browsers deliver a stream the plug-in takes as a file: NPP_NewStream,
+  // NPP_StreamAsFile, NPP_DestroyStream, and for a notifying request NPP_URLNotify.
+  deliver(url, path, length, type, notify) {
+    const { host, mem } = this;
+    const stream = mem.alloc(STREAM_SIZE);
+    const urlPtr = mem.cstring(url);
+    const typePtr = mem.cstring(type);
+    const pathPtr = mem.cstring(path);
+    const stype = mem.alloc(4);
+    mem.setI32(stream + 8, urlPtr);
+    mem.setI32(stream + 12, length);
+    mem.setI32(stream + 20, notify ? notify.notifyData : 0);
+    mem.setU16(stype, 1);  // NP_NORMAL unless the plug-in asks otherwise
+    const err = host.callPlugin('newstream', this.npp, typePtr, stream, 0, stype);
+    if (err === NPERR_NO_ERROR && this.live) {
+      const how = mem.u8[stype] | (mem.u8[stype + 1] << 8);
+      if (how === NP_ASFILE || how === NP_ASFILEONLY) host.callPlugin('asfile', this.npp, stream, pathPtr);
+      if (this.live) host.callPlugin('destroystream', this.npp, stream, NPRES_DONE);
+    }
+    host.whenIdle(() => { for (const p of [stream, urlPtr, typePtr, pathPtr, stype]) mem.free(p); });
+    if (notify && this.live) {
+      this.urlNotify(url, err === NPERR_NO_ERROR ? NPRES_DONE : NPRES_NETWORK_ERR, notify.notifyData);
+    }
+  }
+
+  urlNotify(url, reason, notifyData) {
+    const { host, mem } = this;
+    const urlPtr = mem.cstring(url);
+    host.callPlugin('urlnotify', this.npp, urlPtr, reason, notifyData);
+    host.whenIdle(() => mem.free(urlPtr));
+  }
+
+  // --- Scripting -----------------------------------------------------------------------------
+  invoke(method, values) {
+    if (!this.live) throw new Error('Error calling method on NPObject.');
+    if (!this.scriptable) {
+      const { mem } = this;
+      const out = mem.alloc(4);
+      const err = this.host.callPlugin('getvalue', this.npp, NPPVpluginScriptableNPObject, out);
+      this.scriptable = err === NPERR_NO_ERROR ? mem.i32(out) : 0;
+      mem.free(out);
+      if (!this.scriptable) throw new Error('Error calling method on NPObject.');
+    }
+    return this.host.invokeScriptable(this.scriptable, method, values);
+  }
+}
