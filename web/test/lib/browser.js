@@ -74,7 +74,11 @@ const FIREFOX_PREFS = {
 export const DEFAULT_VIEWPORT = { width: 800, height: 600, deviceScaleFactor: 1 };
 
 // Profiles go under KLP_WEB_TMP when run.sh sets it, so that its clean-up finds them.
-const tmpRoot = () => process.env.KLP_WEB_TMP || os.tmpdir();
+function tmpRoot() {
+  const root = process.env.KLP_WEB_TMP || os.tmpdir();
+  fs.mkdirSync(root, { recursive: true });
+  return root;
+}
 
 // Process groups and profiles still alive, for the exit handler.
 const live = new Map();

@@ -42,8 +42,9 @@ process.on('exit', () => {
 });
 
 function tempDir(prefix) {
-  const dir = fs.mkdtempSync(path.join(process.env.KLP_WEB_TMP || os.tmpdir(), prefix));
-  return dir;
+  const root = process.env.KLP_WEB_TMP || os.tmpdir();
+  fs.mkdirSync(root, { recursive: true });
+  return fs.mkdtempSync(path.join(root, prefix));
 }
 
 let clipCache;

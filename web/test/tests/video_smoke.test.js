@@ -47,9 +47,10 @@ for (const engine of ENGINES) {
           assert.equal(smoke.playError, null);
           assert.ok(smoke.rvfc, 'requestVideoFrameCallback is missing');
           await page.waitFor(() => window.smoke.frames.length >= 10, { what: '10 presented frames' });
-          const frames = await page.evaluate(() => window.smoke.frames);
+          const { frames, events } = await page.evaluate(() => window.smoke);
           for (let i = 1; i < frames.length; ++i) {
-            assert.ok(frames[i] > frames[i - 1], `mediaTime went ${frames[i - 1]} -> ${frames[i]}`);
+            assert.ok(frames[i] > frames[i - 1], `mediaTime went ${frames[i - 1]} -> ${frames[i]}: ` +
+              `${frames.join(' ')}; events ${events.join(' ')}`);
           }
           const ranged = site.server.requests.filter((r) => r.path === `/${clip.path}` && r.status === 206);
           assert.ok(ranged.length > 0, 'the clip was never fetched with a byte range');
