@@ -6,6 +6,15 @@ cd "$(dirname "$0")/.."
 dir=${1:-build}
 # Debian's em++ needs Debian's JavaScript parser, which this machine's node does not see.
 export NODE_PATH=${NODE_PATH:-/usr/share/nodejs}
-emcmake cmake -S . -B "$dir/wasm" -DCMAKE_BUILD_TYPE=Release -DKLP_WERROR=ON \
-  -DKLP_WEB_OUTPUT_DIR="$PWD/$dir/web" >/dev/null
+log=$(mktemp)
+if ! emcmake cmake -S . -B "$dir/wasm" -DCMAKE_BUILD_TYPE=Release -DKLP_WERROR=ON \
+    -DKLP_WEB_OUTPUT_DIR="$PWD/$dir/web" >"$log" 2>&1; then
+  cat "$log"
+  rm -f "$log"
+  exit 1
+fi
+rm -f "$log"
 cmake --build "$dir/wasm" -j"$(nproc)"
+# The example tour's web page takes the runtime from beside it.
+mkdir -p "$dir/examples/tour"
+cp "$dir/web/klp.js" "$dir/web/klp.wasm" "$dir/examples/tour/"

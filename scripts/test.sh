@@ -1,10 +1,14 @@
 #!/usr/bin/env bash
-# The test command: installs what is missing, builds the normal and the sanitizer configurations,
-# and runs every test in both.
+# The test command: installs what is missing, builds the normal and the sanitizer configurations
+# and the web runtime, and runs every test: both configurations' and the web runtime's in the
+# browsers.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
 bash scripts/build.sh build
+bash scripts/build-web.sh build
 (cd build && ctest --output-on-failure -j"$(nproc)")
+# The web runtime in headless Chromium and Firefox.
+bash web/test/run.sh build
 bash scripts/build.sh build-asan -DKLP_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug
 (cd build-asan && ASAN_OPTIONS=detect_leaks=1 ctest --output-on-failure -j"$(nproc)")
