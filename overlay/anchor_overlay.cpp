@@ -20,7 +20,8 @@ std::atomic<int> g_live{0};
 
 class AnchorOverlay final : public IBaseFilter,
                             public IAnchorOverlay,
-                            public media::IVideoFrameFilter {
+                            public media::IVideoFrameFilter,
+                            public media::IVideoFrameShapes {
  public:
   AnchorOverlay() { ++g_live; }
 
@@ -36,6 +37,8 @@ class AnchorOverlay final : public IBaseFilter,
       found = static_cast<IAnchorOverlay*>(this);
     else if (iid == media::IID_IVideoFrameFilter)
       found = static_cast<media::IVideoFrameFilter*>(this);
+    else if (iid == media::IID_IVideoFrameShapes)
+      found = static_cast<media::IVideoFrameShapes*>(this);
     *object = found;
     if (!found) return com::E_NOINTERFACE;
     AddRef();
@@ -111,8 +114,56 @@ class AnchorOverlay final : public IBaseFilter,
     if (allShown_) DrawAnchors(frame, anchors_.data(), anchors_.size());
   }
 
+  // --- media::IVideoFrameShapes -----------------------------------------------------------------
+  // Each anchor drawn at the frame is one shape; its look is its outline's shape, width and
+  // colour.
+  int32_t FrameShapes(const media::VideoFrame& frame, media::FrameShape* shapes,
+                      int32_t max) override {
+    std::lock_guard lock(lock_);
+    int32_t n = 0;
+    ForEachDrawn(frame, [&](const Anchor& a, const anchors::Rect& r) {
+      if (shapes && n < max) {
+        shapes[n] = media::FrameShape{r.left, r.top, r.right - r.left + 1, r.bottom - r.top + 1,
+                                      Look(a)};
+      }
+      ++n;
+    });
+    return n;
+  }
+
+  void DrawShape(const media::VideoFrame& frame, int32_t index,
+                 const media::VideoFrame& sprite) override {
+    std::lock_guard lock(lock_);
+    int32_t n = 0;
+    ForEachDrawn(frame, [&](const Anchor& a, const anchors::Rect& r) {
+      if (n++ == index) DrawAnchor(a, r, sprite, r.left, r.top);
+    });
+  }
+
  private:
   ~AnchorOverlay() { --g_live; }
+
+  // Calls fn(anchor, rectangle) for each anchor DrawAnchors draws into frame, in its order. The
+  // caller holds lock_.
+  template <class F>
+  void ForEachDrawn(const media::VideoFrame& frame, F&& fn) const {
+    if (!allShown_) return;
+    for (const Anchor& a : anchors_) {
+      anchors::Rect r;
+      if (!a.shown || a.lineWidth <= 0 || !AnchorRectInFrame(a, frame, &r)) continue;
+      if (r.right < r.left || r.bottom < r.top || r.right < 0 || r.bottom < 0 ||
+          r.left >= frame.width || r.top >= frame.height)
+        continue;  // nothing of it in the frame
+      fn(a, r);
+    }
+  }
+
+  // What an anchor's outline looks like: its shape, colour and width.
+  static uint64_t Look(const Anchor& a) {
+    uint64_t ellipse = a.shape == dshow::SHAPE_ELLIPSE ? 1 : 0;
+    return ellipse << 56 | static_cast<uint64_t>(static_cast<uint32_t>(a.colour) & 0xFFFFFFu) << 32 |
+           static_cast<uint32_t>(a.lineWidth);
+  }
 
   template <class F>
   HRESULT Change(int32_t id, F&& change) {

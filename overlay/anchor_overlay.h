@@ -1,7 +1,8 @@
 // The anchor overlay filter: a COM object answering IBaseFilter, IAnchorOverlay (at its fixed
-// method-table positions) and media::IVideoFrameFilter, registered under CLSID_AnchorOverlay.
-// Added to the media graph, it draws the anchors it was given into every video frame
-// (draw.h); Refresh has the graph draw the frame on show again from its undrawn copy.
+// method-table positions), media::IVideoFrameFilter and media::IVideoFrameShapes, registered
+// under CLSID_AnchorOverlay. Added to the media graph, it draws the anchors it was given into
+// every video frame (draw.h), or hands them one by one to a graph that shows them above the
+// picture; Refresh has the graph draw the frame on show again.
 //
 // Anchors: CreateAnchor returns ids from 1 up, never reused by one filter; an anchor starts
 // shown, without key frames (so not drawn). A line width of 0 or less draws nothing. Calls with

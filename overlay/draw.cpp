@@ -7,12 +7,16 @@
 namespace overlay {
 namespace {
 
-// The frame with one colour ready to store.
+// The target's pixels with one colour ready to store. Coordinates are the frame's; the target
+// holds the frame's pixels from (originX, originY) on (the whole frame, or one shape's sprite).
 struct Canvas {
-  const media::VideoFrame& frame;
+  const media::VideoFrame& target;
+  int64_t originX;
+  int64_t originY;
   uint8_t pixel[4];
 
-  Canvas(const media::VideoFrame& f, int32_t colour) : frame(f) {
+  Canvas(const media::VideoFrame& t, int32_t colour, int64_t x, int64_t y)
+      : target(t), originX(x), originY(y) {
     const auto c = static_cast<uint32_t>(colour);
     pixel[0] = static_cast<uint8_t>(c);        // B
     pixel[1] = static_cast<uint8_t>(c >> 8);   // G
@@ -20,20 +24,23 @@ struct Canvas {
     pixel[3] = 0xFF;
   }
 
-  // Fills the pixels x0..x1 of row y, both included, after clipping to the frame.
+  int64_t Top() const { return originY; }
+  int64_t Bottom() const { return originY + target.height - 1; }
+
+  // Fills the pixels x0..x1 of row y, both included, after clipping to the target.
   void Span(int64_t y, int64_t x0, int64_t x1) {
-    if (y < 0 || y >= frame.height) return;
-    x0 = std::max<int64_t>(x0, 0);
-    x1 = std::min<int64_t>(x1, frame.width - 1);
-    uint8_t* p = frame.pixels + static_cast<size_t>(y) * static_cast<size_t>(frame.stride) +
-                 static_cast<size_t>(x0) * 4;
+    if (y < Top() || y > Bottom()) return;
+    x0 = std::max<int64_t>(x0, originX);
+    x1 = std::min<int64_t>(x1, originX + target.width - 1);
+    uint8_t* p = target.pixels + static_cast<size_t>(y - originY) * static_cast<size_t>(target.stride) +
+                 static_cast<size_t>(x0 - originX) * 4;
     for (int64_t x = x0; x <= x1; ++x, p += 4) std::memcpy(p, pixel, 4);
   }
 
   // Fills the block left..right x top..bottom, all included, clipped.
   void Block(int64_t left, int64_t top, int64_t right, int64_t bottom) {
-    top = std::max<int64_t>(top, 0);
-    bottom = std::min<int64_t>(bottom, frame.height - 1);
+    top = std::max<int64_t>(top, Top());
+    bottom = std::min<int64_t>(bottom, Bottom());
     for (int64_t y = top; y <= bottom; ++y) Span(y, left, right);
   }
 };
@@ -84,8 +91,8 @@ void DrawEllipse(Canvas& c, const anchors::Rect& r, int64_t w) {
   if (hollow)
     inner = {static_cast<int32_t>(r.left + w), static_cast<int32_t>(r.top + w),
              static_cast<int32_t>(r.right - w), static_cast<int32_t>(r.bottom - w)};
-  const int64_t top = std::max<int64_t>(r.top, 0);
-  const int64_t bottom = std::min<int64_t>(r.bottom, c.frame.height - 1);
+  const int64_t top = std::max<int64_t>(r.top, c.Top());
+  const int64_t bottom = std::min<int64_t>(r.bottom, c.Bottom());
   for (int64_t y = top; y <= bottom; ++y) {
     int64_t o0, o1, i0, i1;
     if (!EllipseRow(r, y, &o0, &o1)) continue;
@@ -116,21 +123,26 @@ bool AnchorRectInFrame(const Anchor& anchor, const media::VideoFrame& frame, anc
   return true;
 }
 
+void DrawAnchor(const Anchor& anchor, const anchors::Rect& r, const media::VideoFrame& target,
+                int32_t originX, int32_t originY) {
+  if (!target.pixels || target.width <= 0 || target.height <= 0 || anchor.lineWidth <= 0) return;
+  // Clip first: nothing of the rectangle is in the target.
+  if (r.right < r.left || r.bottom < r.top || r.right < originX || r.bottom < originY ||
+      r.left >= static_cast<int64_t>(originX) + target.width ||
+      r.top >= static_cast<int64_t>(originY) + target.height)
+    return;
+  Canvas canvas(target, anchor.colour, originX, originY);
+  if (anchor.shape == dshow::SHAPE_ELLIPSE)
+    DrawEllipse(canvas, r, anchor.lineWidth);
+  else
+    DrawRect(canvas, r, anchor.lineWidth);
+}
+
 void DrawAnchors(const media::VideoFrame& frame, const Anchor* anchors, size_t count) {
-  if (!frame.pixels || frame.width <= 0 || frame.height <= 0) return;
   for (size_t i = 0; i < count; ++i) {
-    const Anchor& a = anchors[i];
     anchors::Rect r;
-    if (!a.shown || a.lineWidth <= 0 || !AnchorRectInFrame(a, frame, &r)) continue;
-    // Clip first: nothing of the rectangle is in the frame.
-    if (r.right < r.left || r.bottom < r.top || r.right < 0 || r.bottom < 0 ||
-        r.left >= frame.width || r.top >= frame.height)
-      continue;
-    Canvas canvas(frame, a.colour);
-    if (a.shape == dshow::SHAPE_ELLIPSE)
-      DrawEllipse(canvas, r, a.lineWidth);
-    else
-      DrawRect(canvas, r, a.lineWidth);
+    if (anchors[i].shown && AnchorRectInFrame(anchors[i], frame, &r))
+      DrawAnchor(anchors[i], r, frame, 0, 0);
   }
 }
 

@@ -36,4 +36,10 @@ bool AnchorRectInFrame(const Anchor& anchor, const media::VideoFrame& frame, anc
 // Draws every shown anchor into frame.pixels, clipped to the frame.
 void DrawAnchors(const media::VideoFrame& frame, const Anchor* anchors, size_t count);
 
+// Draws the anchor with rectangle r (in a frame's pixels) into target, which holds that frame's
+// pixels from (originX, originY) on, clipped to the target: a whole frame at (0, 0), or a sprite
+// of the anchor alone at the rectangle's top left.
+void DrawAnchor(const Anchor& anchor, const anchors::Rect& r, const media::VideoFrame& target,
+                int32_t originX, int32_t originY);
+
 }  // namespace overlay

@@ -56,4 +56,32 @@ struct IVideoFrameFilter : com::IUnknown {
   ~IVideoFrameFilter() = default;
 };
 
+// One shape a filter draws into frames, for a host that shows the shapes above the picture
+// instead: where it lies in a frame, and what it looks like.
+struct FrameShape {
+  int32_t left = 0;  // the rectangle holding the shape, in the frame's pixels
+  int32_t top = 0;
+  int32_t width = 0;
+  int32_t height = 0;
+  uint64_t look = 0;  // equal looks and sizes mean equal pixels: the sprite can be kept
+};
+
+// {3C9E2F71-0B4A-4E8D-A6C5-5D1F8E2B7A90}
+inline constexpr com::IID IID_IVideoFrameShapes = {
+    0x3C9E2F71, 0x0B4A, 0x4E8D, {0xA6, 0xC5, 0x5D, 0x1F, 0x8E, 0x2B, 0x7A, 0x90}};
+
+// Answered by a filter whose drawing is a set of shapes. Drawing every shape of FrameShapes into
+// its own sprite and laying the sprites over the frame at their rectangles, in order, gives the
+// pixels TransformFrame would draw. Called on the desktop's thread.
+struct IVideoFrameShapes : com::IUnknown {
+  // The shapes the filter would draw into frame (its number and sizes; no pixels are needed),
+  // bottom first. Writes at most max of them and returns how many there are.
+  virtual int32_t FrameShapes(const VideoFrame& frame, FrameShape* shapes, int32_t max) = 0;
+  // Draws shape index of FrameShapes(frame) into sprite, which holds the shape's rectangle.
+  virtual void DrawShape(const VideoFrame& frame, int32_t index, const VideoFrame& sprite) = 0;
+
+ protected:
+  ~IVideoFrameShapes() = default;
+};
+
 }  // namespace media

@@ -28,11 +28,12 @@ class MediaElement {
   virtual void Seek(double seconds, uint32_t serial) = 0;
   // Where the picture lies in the owner's area, and whether it is shown.
   virtual void Place(int32_t left, int32_t top, int32_t width, int32_t height, bool visible) = 0;
-  // The anchor layer over the picture: width x height pixels, 4 bytes each in the order R, G, B,
-  // alpha, rows top first. Everything not clear lies in the rectangle (left, top, drawnWidth,
-  // drawnHeight), which is empty for a clear layer.
-  virtual void ShowLayer(const uint8_t* rgba, int32_t width, int32_t height, int32_t left,
-                         int32_t top, int32_t drawnWidth, int32_t drawnHeight) = 0;
+  // The shapes drawn over the picture, as sprites: the later over the earlier. Sets the pixels
+  // of sprite index (R, G, B, alpha, rows top first), kept until set again.
+  virtual void SetSprite(int32_t index, const uint8_t* rgba, int32_t width, int32_t height) = 0;
+  // Shows the first count sprites with their top left corners at positions (left, top pairs, in
+  // the picture's own pixels) and hides the others.
+  virtual void PlaceSprites(const int32_t* positions, int32_t count) = 0;
 };
 
 // Notices from the element.

@@ -17,8 +17,9 @@ void klp_media_pause(int32_t id);
 void klp_media_seek(int32_t id, double seconds, uint32_t serial);
 void klp_media_place(int32_t id, int32_t left, int32_t top, int32_t width, int32_t height,
                      int32_t visible);
-void klp_media_layer(int32_t id, const uint8_t* rgba, int32_t width, int32_t height, int32_t left,
-                     int32_t top, int32_t drawnWidth, int32_t drawnHeight);
+void klp_media_sprite(int32_t id, int32_t index, const uint8_t* rgba, int32_t width,
+                      int32_t height);
+void klp_media_sprites(int32_t id, const int32_t* positions, int32_t count);
 void klp_media_close(int32_t id);
 }
 
@@ -46,9 +47,11 @@ class HostElement final : public MediaElement {
   void Place(int32_t left, int32_t top, int32_t width, int32_t height, bool visible) override {
     klp_media_place(id_, left, top, width, height, visible ? 1 : 0);
   }
-  void ShowLayer(const uint8_t* rgba, int32_t width, int32_t height, int32_t left, int32_t top,
-                 int32_t drawnWidth, int32_t drawnHeight) override {
-    klp_media_layer(id_, rgba, width, height, left, top, drawnWidth, drawnHeight);
+  void SetSprite(int32_t index, const uint8_t* rgba, int32_t width, int32_t height) override {
+    klp_media_sprite(id_, index, rgba, width, height);
+  }
+  void PlaceSprites(const int32_t* positions, int32_t count) override {
+    klp_media_sprites(id_, positions, count);
   }
 
  private:

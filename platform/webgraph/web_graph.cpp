@@ -93,6 +93,9 @@ class FilterGraph final : public IGraphBuilder,
       f->AttachHost(this);
       frameFilters_.push_back(f);
     }
+    void* shapes = nullptr;
+    if (filter->QueryInterface(media::IID_IVideoFrameShapes, &shapes) == com::S_OK)
+      shapeFilters_.push_back(static_cast<media::IVideoFrameShapes*>(shapes));
     return com::S_OK;
   }
 
@@ -268,6 +271,7 @@ class FilterGraph final : public IGraphBuilder,
       f->AttachHost(nullptr);
       f->Release();
     }
+    for (media::IVideoFrameShapes* f : shapeFilters_) f->Release();
     for (IBaseFilter* f : filters_) f->Release();
     --g_live;
   }
@@ -355,7 +359,9 @@ class FilterGraph final : public IGraphBuilder,
   void Ended() override { QueueEvent(EC_COMPLETE, com::S_OK); }
   void Failed() override { QueueEvent(EC_ERRORABORT, com::E_FAIL); }
 
-  // --- The anchor layer ------------------------------------------------------------------------
+  // --- The shapes over the picture ------------------------------------------------------------
+  // The filters' drawing is shown as sprites above the picture: each shape is drawn into its own
+  // small picture when its look or size changes, and otherwise only moved.
   void Show(int64_t frame) {
     shownFrame_ = frame;
     if (frame != layerFrame_) DrawLayer();
@@ -366,71 +372,57 @@ class FilterGraph final : public IGraphBuilder,
     if (element_ && layerFrame_ != kNoFrame) DrawLayer();
   }
 
-  // Runs the filters over a clear layer of the picture's size at the frame on show, and hands
-  // the element the layer with the rectangle that holds what they drew.
   void DrawLayer() {
     layerFrame_ = shownFrame_;
-    if (frameFilters_.empty()) return;
-    const int32_t w = info_.width, h = info_.height;
-    const size_t bytes = static_cast<size_t>(w) * static_cast<size_t>(h) * 4;
-    if (layer_.size() != bytes) {
-      layer_.assign(bytes, 0);
-    } else {
-      ClearRows(drawn_);
-    }
     media::VideoFrame frame;
-    frame.pixels = layer_.data();
-    frame.width = w;
-    frame.height = h;
-    frame.stride = w * 4;
+    frame.width = info_.width;
+    frame.height = info_.height;
     frame.number = static_cast<int32_t>(shownFrame_);
-    frame.videoWidth = w;
-    frame.videoHeight = h;
-    for (media::IVideoFrameFilter* f : frameFilters_) f->TransformFrame(frame);
-    const LayerRect previous = drawn_;
-    drawn_ = ToPageColours();
-    if (drawn_.Empty() && previous.Empty()) return;  // clear before, clear now
-    element_->ShowLayer(layer_.data(), w, h, drawn_.left, drawn_.top, drawn_.right - drawn_.left,
-                        drawn_.bottom - drawn_.top);
+    frame.videoWidth = info_.width;
+    frame.videoHeight = info_.height;
+    positions_.clear();
+    int32_t index = 0;
+    for (media::IVideoFrameShapes* f : shapeFilters_) {
+      int32_t n = f->FrameShapes(frame, shapes_.data(), static_cast<int32_t>(shapes_.size()));
+      if (n > static_cast<int32_t>(shapes_.size())) {
+        shapes_.resize(static_cast<size_t>(n));
+        n = f->FrameShapes(frame, shapes_.data(), n);
+      }
+      for (int32_t i = 0; i < n; ++i, ++index) {
+        const media::FrameShape& shape = shapes_[static_cast<size_t>(i)];
+        DrawSprite(f, frame, i, index, shape);
+        positions_.push_back(shape.left);
+        positions_.push_back(shape.top);
+      }
+    }
+    const auto count = static_cast<int32_t>(positions_.size() / 2);
+    if (count == 0 && placedSprites_ == 0) return;  // none before, none now
+    placedSprites_ = count;
+    element_->PlaceSprites(positions_.data(), count);
   }
 
-  // Rows top..bottom-1 of the layer, which hold everything drawn.
-  struct LayerRect {
-    int32_t left = 0, top = 0, right = 0, bottom = 0;
-    bool Empty() const { return right <= left || bottom <= top; }
-  };
-  void ClearRows(const LayerRect& r) {
-    if (r.Empty()) return;
-    const size_t row = static_cast<size_t>(info_.width) * 4;
-    std::memset(layer_.data() + static_cast<size_t>(r.top) * row, 0,
-                static_cast<size_t>(r.bottom - r.top) * row);
-  }
-  // The filters write B, G, R, x with x set; the page's canvas takes R, G, B, alpha. Returns
-  // the rectangle of the pixels drawn.
-  LayerRect ToPageColours() {
-    LayerRect r{info_.width, info_.height, 0, 0};
-    const int32_t w = info_.width;
-    for (int32_t y = 0; y < info_.height; ++y) {
-      uint8_t* row = layer_.data() + static_cast<size_t>(y) * static_cast<size_t>(w) * 4;
-      uint64_t any = 0;
-      for (int32_t x = 0; x + 1 < w; x += 2) {  // two pixels at a time: most are clear
-        uint64_t two;
-        std::memcpy(&two, row + x * 4, 8);
-        any |= two;
-      }
-      if (w % 2) any |= row[(w - 1) * 4 + 3];
-      if (!any) continue;
-      for (int32_t x = 0; x < w; ++x) {
-        uint8_t* p = row + x * 4;
-        if (!p[3]) continue;
-        std::swap(p[0], p[2]);
-        r.left = std::min(r.left, x);
-        r.right = std::max(r.right, x + 1);
-      }
-      r.top = std::min(r.top, y);
-      r.bottom = y + 1;
-    }
-    return r.Empty() ? LayerRect{} : r;
+  // Sprite index shows shape i of filter f: drawn afresh unless it already looks so.
+  void DrawSprite(media::IVideoFrameShapes* f, const media::VideoFrame& frame, int32_t i,
+                  int32_t index, const media::FrameShape& shape) {
+    if (static_cast<size_t>(index) >= sprites_.size()) sprites_.resize(static_cast<size_t>(index) + 1);
+    media::FrameShape& kept = sprites_[static_cast<size_t>(index)];
+    if (kept.look == shape.look && kept.width == shape.width && kept.height == shape.height &&
+        kept.width > 0)
+      return;
+    kept = shape;
+    const size_t bytes = static_cast<size_t>(shape.width) * static_cast<size_t>(shape.height) * 4;
+    sprite_.assign(bytes, 0);
+    media::VideoFrame sprite;
+    sprite.pixels = sprite_.data();
+    sprite.width = shape.width;
+    sprite.height = shape.height;
+    sprite.stride = shape.width * 4;
+    sprite.number = frame.number;
+    f->DrawShape(frame, i, sprite);
+    // The filters write B, G, R, x with x set; the page's canvas takes R, G, B, alpha.
+    for (size_t p = 0; p < bytes; p += 4)
+      if (sprite_[p + 3]) std::swap(sprite_[p], sprite_[p + 2]);
+    element_->SetSprite(index, sprite_.data(), shape.width, shape.height);
   }
 
   static constexpr int64_t kNoFrame = INT64_MIN;
@@ -456,9 +448,13 @@ class FilterGraph final : public IGraphBuilder,
 
   std::vector<IBaseFilter*> filters_;                    // one reference each
   std::vector<media::IVideoFrameFilter*> frameFilters_;  // one reference each
-  std::vector<uint8_t> layer_;
-  int64_t layerFrame_ = kNoFrame;
-  LayerRect drawn_;  // of the layer last drawn
+  std::vector<media::IVideoFrameShapes*> shapeFilters_;  // one reference each
+  int64_t layerFrame_ = kNoFrame;  // the frame the shapes were placed for
+  std::vector<media::FrameShape> shapes_ = std::vector<media::FrameShape>(32);
+  std::vector<media::FrameShape> sprites_;  // what each sprite shows
+  std::vector<uint8_t> sprite_;             // pixels of the sprite being drawn
+  std::vector<int32_t> positions_;
+  int32_t placedSprites_ = 0;
 
   std::deque<QueuedEvent> events_;
   win::HWND notifyWindow_ = nullptr;

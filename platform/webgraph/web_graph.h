@@ -1,7 +1,8 @@
 // The filter graph of the web runtime: one COM object answering IGraphBuilder, IMediaControl,
 // IMediaSeeking, IMediaEventEx, IVideoWindow and IBasicVideo over the browser's video element
 // (media_element.h), registered under CLSID_FilterGraph. Filters added to it that answer
-// media::IVideoFrameFilter draw into the anchor layer above the picture, never into the picture.
+// media::IVideoFrameShapes have their shapes shown above the picture as sprites, each drawn once
+// for its look and moved from frame to frame; nothing is drawn into the picture itself.
 //
 // Meanings the player relies on, as the GStreamer graph gives them:
 // - RenderFile takes the element the host loaded for the file, paused on its first frame, or
@@ -16,7 +17,7 @@
 //   waits.
 // - The end of the movie queues EC_COMPLETE and posts the notify message; the graph stays
 //   running there, and a seek plays on from the new position.
-// - The video window is the element, placed in the owner's area; the anchor layer goes with it.
+// - The video window is the element, placed in the owner's area; the sprites go with it.
 #pragma once
 
 #include "platform/com/com.h"

@@ -15,6 +15,7 @@
 
 #include "overlay/anchor_overlay.h"
 #include "platform/dshow/dshow.h"
+#include "platform/gst/frame_filter.h"
 #include "platform/sim/sim_desktop.h"
 #include "platform/webgraph/media_element.h"
 
@@ -31,9 +32,14 @@ struct FakeElement {
   int placed = 0;
   int32_t left = 0, top = 0, width = 0, height = 0;
   bool visible = false;
-  std::vector<uint8_t> layer;
-  std::array<int32_t, 4> drawn{};  // left, top, right, bottom of what the layer holds
-  int layers = 0;
+  struct Sprite {
+    int32_t width = 0, height = 0;
+    std::vector<uint8_t> rgba;
+  };
+  std::vector<Sprite> sprites;
+  int spritesSet = 0;
+  std::vector<int32_t> placedAt;  // left, top of each sprite shown
+  int placements = 0;
   bool closed = false;
 };
 FakeElement* g_fake = nullptr;
@@ -54,11 +60,14 @@ class ScriptedElement final : public MediaElement {
     ++g_fake->placed;
     g_fake->left = l, g_fake->top = t, g_fake->width = w, g_fake->height = h, g_fake->visible = v;
   }
-  void ShowLayer(const uint8_t* rgba, int32_t w, int32_t h, int32_t left, int32_t top,
-                 int32_t drawnWidth, int32_t drawnHeight) override {
-    g_fake->layer.assign(rgba, rgba + static_cast<size_t>(w) * h * 4);
-    g_fake->drawn = {left, top, left + drawnWidth, top + drawnHeight};
-    ++g_fake->layers;
+  void SetSprite(int32_t index, const uint8_t* rgba, int32_t w, int32_t h) override {
+    if (static_cast<size_t>(index) >= g_fake->sprites.size()) g_fake->sprites.resize(index + 1);
+    g_fake->sprites[index] = {w, h, std::vector<uint8_t>(rgba, rgba + static_cast<size_t>(w) * h * 4)};
+    ++g_fake->spritesSet;
+  }
+  void PlaceSprites(const int32_t* positions, int32_t count) override {
+    g_fake->placedAt.assign(positions, positions + 2 * count);
+    ++g_fake->placements;
   }
   ~ScriptedElement() override { g_fake->closed = true; }
 };
@@ -267,10 +276,18 @@ class AnchorLayerTest : public WebGraphTest {
     filter->Release();
     WebGraphTest::TearDown();
   }
-  // The layer's pixel (x, y) as 0xRRGGBBAA.
+  // What the page shows at picture pixel (x, y) over the picture: the top sprite there, as
+  // 0xRRGGBBAA, 0 where none is.
   uint32_t Pixel(int x, int y) const {
-    const uint8_t* p = &fake.layer[(static_cast<size_t>(y) * fake.info.width + x) * 4];
-    return static_cast<uint32_t>(p[0]) << 24 | p[1] << 16 | p[2] << 8 | p[3];
+    uint32_t found = 0;
+    for (size_t i = 0; 2 * i < fake.placedAt.size(); ++i) {
+      const auto& s = fake.sprites[i];
+      int sx = x - fake.placedAt[2 * i], sy = y - fake.placedAt[2 * i + 1];
+      if (sx < 0 || sy < 0 || sx >= s.width || sy >= s.height) continue;
+      const uint8_t* p = &s.rgba[(static_cast<size_t>(sy) * s.width + sx) * 4];
+      if (p[3]) found = static_cast<uint32_t>(p[0]) << 24 | p[1] << 16 | p[2] << 8 | p[3];
+    }
+    return found;
   }
 
   IBaseFilter* filter = nullptr;
@@ -278,37 +295,65 @@ class AnchorLayerTest : public WebGraphTest {
   int32_t id = 0;
 };
 
-TEST_F(AnchorLayerTest, TheOverlayDrawsTheFrameOnShowInPageColours) {
+TEST_F(AnchorLayerTest, TheOverlaysShapesAreShownAsSpritesInPageColours) {
   fake.listener->FramePresented(0, 0);
-  ASSERT_EQ(fake.layers, 1);
+  ASSERT_EQ(fake.placements, 1);
+  EXPECT_EQ(fake.placedAt, (std::vector<int32_t>{10, 10}));
+  ASSERT_EQ(fake.sprites.size(), 1u);
+  EXPECT_EQ(fake.sprites[0].width, 40);
+  EXPECT_EQ(fake.sprites[0].height, 30);
   EXPECT_EQ(Pixel(10, 10), 0x112233FFu);  // R, G, B, opaque
   EXPECT_EQ(Pixel(11, 11), 0x112233FFu);  // two pixels wide
   EXPECT_EQ(Pixel(12, 12), 0u);           // clear inside
-  EXPECT_EQ(Pixel(110, 10), 0u);
-  EXPECT_EQ(fake.drawn, (std::array<int32_t, 4>{10, 10, 50, 40}));
-  // The same frame again draws nothing new; the next frame moves the anchor.
+  EXPECT_EQ(Pixel(49, 39), 0x112233FFu);
+  // The same frame again changes nothing; the next frame moves the sprite without redrawing it.
   fake.listener->FramePresented(0, 0);
-  EXPECT_EQ(fake.layers, 1);
+  EXPECT_EQ(fake.placements, 1);
   fake.listener->FramePresented(10 / 25.0, 0);
-  EXPECT_EQ(fake.layers, 2);
-  EXPECT_EQ(Pixel(10, 10), 0u);  // the old place was cleared
+  EXPECT_EQ(fake.placements, 2);
+  EXPECT_EQ(fake.spritesSet, 1);
+  EXPECT_EQ(Pixel(10, 10), 0u);
   EXPECT_EQ(Pixel(110, 10), 0x112233FFu);
-  EXPECT_EQ(fake.drawn, (std::array<int32_t, 4>{110, 10, 150, 40}));
 }
 
-TEST_F(AnchorLayerTest, ChangesRedrawTheFrameOnShowAndAnEmptyLayerIsSentOnce) {
+TEST_F(AnchorLayerTest, ChangesRedrawTheFrameOnShowAndNoShapesHideTheSprites) {
   fake.listener->FramePresented(0, 0);
   anchors->SetAnchorColor(id, 0xFF0000);
   anchors->Refresh();
-  ASSERT_EQ(fake.layers, 2);
+  EXPECT_EQ(fake.spritesSet, 2);  // a new look: drawn again
   EXPECT_EQ(Pixel(10, 10), 0xFF0000FFu);
   anchors->ShowAllAnchors(0);
   anchors->Refresh();
-  EXPECT_EQ(fake.layers, 3);
-  EXPECT_EQ(Pixel(10, 10), 0u);
-  EXPECT_EQ(fake.drawn, (std::array<int32_t, 4>{0, 0, 0, 0}));
+  EXPECT_EQ(fake.placements, 3);
+  EXPECT_TRUE(fake.placedAt.empty());
   fake.listener->FramePresented(5 / 25.0, 0);  // still nothing to show: nothing sent
-  EXPECT_EQ(fake.layers, 3);
+  EXPECT_EQ(fake.placements, 3);
+}
+
+// Sprites laid over a clear frame give exactly what the filter draws into the frame itself.
+TEST_F(AnchorLayerTest, SpritesAddUpToTheFiltersOwnDrawing) {
+  const int32_t ellipse = anchors->CreateAnchor(3, 0x00FF00, SHAPE_ELLIPSE);
+  AnchorKeyFrame e[2] = {{0, 100, 50, 131, 90}, {10, 300, 20, 339, 119}};
+  anchors->SetKeyFrames(ellipse, e, 2);
+  const int32_t offEdge = anchors->CreateAnchor(1, 0x0000FF, SHAPE_RECT);
+  AnchorKeyFrame o[1] = {{0, 140, 100, 170, 130}};  // partly outside the 160x120 picture
+  anchors->SetKeyFrames(offEdge, o, 1);
+  void* p = nullptr;
+  ASSERT_EQ(filter->QueryInterface(media::IID_IVideoFrameFilter, &p), com::S_OK);
+  auto* frameFilter = static_cast<media::IVideoFrameFilter*>(p);
+  for (int f : {0, 3, 7}) {
+    fake.listener->FramePresented(f / 25.0, 0);
+    std::vector<uint8_t> pixels(160 * 120 * 4, 0);
+    media::VideoFrame frame{pixels.data(), 160, 120, 160 * 4, f, 160, 120};
+    frameFilter->TransformFrame(frame);
+    for (int y = 0; y < 120; ++y)
+      for (int x = 0; x < 160; ++x) {
+        const uint8_t* q = &pixels[(static_cast<size_t>(y) * 160 + x) * 4];
+        uint32_t want = q[3] ? static_cast<uint32_t>(q[2]) << 24 | q[1] << 16 | q[0] << 8 | 0xFF : 0;
+        ASSERT_EQ(Pixel(x, y), want) << "frame " << f << " at " << x << "," << y;
+      }
+  }
+  frameFilter->Release();
 }
 
 // A clip with a header: the rate and the length come from it.

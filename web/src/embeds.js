@@ -174,7 +174,8 @@ const mediaCalls = {
   pause: (m) => m.pause(),
   seek: (m, seconds, serial) => m.seek(seconds, serial),
   place: (m, ...rect) => m.place(...rect),
-  layer: (m, ...layer) => m.showLayer(...layer),
+  sprite: (m, ...sprite) => m.setSprite(...sprite),
+  sprites: (m, positions, count) => m.placeSprites(positions, count),
   close: (m, id) => { m.close(); bridge.media.delete(id); },
 };
 const moduleHost = {

@@ -13,8 +13,11 @@ mergeInto(LibraryManager.library, {
   klp_media_place: function (id, left, top, width, height, visible) {
     Module['klpHost'].media(id, 'place', left, top, width, height, visible !== 0);
   },
-  klp_media_layer: function (id, rgba, width, height, left, top, drawnWidth, drawnHeight) {
-    Module['klpHost'].media(id, 'layer', rgba, width, height, left, top, drawnWidth, drawnHeight);
+  klp_media_sprite: function (id, index, rgba, width, height) {
+    Module['klpHost'].media(id, 'sprite', index, rgba, width, height);
+  },
+  klp_media_sprites: function (id, positions, count) {
+    Module['klpHost'].media(id, 'sprites', positions, count);
   },
   klp_media_close: function (id) { Module['klpHost'].media(id, 'close'); },
   klp_area_cursor: function (instance, kind, rgba, size, hotX, hotY) {

@@ -2,7 +2,8 @@
 // arrives (before the module sees the file, so that opening it answers at once), then driven
 // by the module's media graph through the imports of library_klp.js. The browser decodes and
 // shows the frames; the graph hears which frame is on show from requestVideoFrameCallback and
-// draws the anchors into a canvas laid over the picture.
+// shows the anchors as sprites over the picture: small canvases in a plane of the picture's own
+// pixels, scaled with it, each drawn when its look changes and otherwise only moved.
 
 const MEDIA_LOAD_TIMEOUT_MS = 10000;
 
@@ -17,9 +18,14 @@ class MovieMedia {
     video.className = 'video';
     video.style.display = 'none';
     this.video = video;
-    this.layer = document.createElement('canvas');
+    this.layer = document.createElement('div');
     this.layer.className = 'layer';
     this.layer.style.display = 'none';
+    this.plane = document.createElement('div');
+    this.plane.className = 'plane';
+    this.layer.append(this.plane);
+    this.sprites = [];  // {canvas, x, y, shown}
+    this.spritesShown = 0;
     this.status = 0;
     this.id = 0;  // while the graph holds it
     this.seekSerial = 0;
@@ -27,7 +33,6 @@ class MovieMedia {
     this.mutedByPolicy = false;
     this.visible = false;
     this.rect = null;
-    this.drawn = null;  // the layer's rectangle that holds what the module drew
   }
 
   // Resolves once the browser has the first picture, or knows it never will.
@@ -85,7 +90,7 @@ class MovieMedia {
     this.video.pause();
     this.visible = false;
     this.video.style.display = 'none';
-    this.showLayerIfDrawn();
+    this.showLayer();
     this.instance.coverChanged();
   }
 
@@ -122,10 +127,14 @@ class MovieMedia {
       e.style.width = `${width}px`;
       e.style.height = `${height}px`;
     }
+    const w = this.video.videoWidth || width, h = this.video.videoHeight || height;
+    this.plane.style.width = `${w}px`;
+    this.plane.style.height = `${h}px`;
+    this.plane.style.transform = `scale(${width / w}, ${height / h})`;
     this.rect = { left, top, right: left + width, bottom: top + height };
     this.visible = visible;
     this.video.style.display = visible ? 'block' : 'none';
-    this.showLayerIfDrawn();
+    this.showLayer();
     this.instance.coverChanged();
   }
   // Whether the picture hides the whole of an area of width x height.
@@ -133,30 +142,45 @@ class MovieMedia {
     const r = this.rect;
     return this.visible && r && r.left <= 0 && r.top <= 0 && r.right >= width && r.bottom >= height;
   }
-  // The layer takes part in the page's compositing only while it holds something.
-  showLayerIfDrawn() {
-    this.layer.style.display = this.visible && this.drawn ? 'block' : 'none';
+  // The layer takes part in the page's compositing only while a sprite shows.
+  showLayer() {
+    this.layer.style.display = this.visible && this.spritesShown > 0 ? 'block' : 'none';
   }
-  // Puts the module's layer pixels into the canvas: only the rectangle that changed, which holds
-  // what was drawn before and what is drawn now.
-  showLayer(rgba, width, height, left, top, drawnWidth, drawnHeight) {
-    const canvas = this.layer;
-    let dirty = this.drawn;
-    if (canvas.width !== width || canvas.height !== height) {
-      canvas.width = width;
-      canvas.height = height;
-      dirty = null;
+  setSprite(index, rgba, width, height) {
+    while (this.sprites.length <= index) {
+      const canvas = document.createElement('canvas');
+      canvas.style.display = 'none';
+      this.plane.append(canvas);
+      this.sprites.push({ canvas, x: NaN, y: NaN, shown: false });
     }
-    const now = drawnWidth > 0 && drawnHeight > 0
-      ? { left, top, right: left + drawnWidth, bottom: top + drawnHeight } : null;
-    this.drawn = now;
-    this.showLayerIfDrawn();
-    if (!now) return;  // nothing shows: the canvas is cleared when it shows again
-    const update = dirty ? union(dirty, now) : { left: 0, top: 0, right: width, bottom: height };
+    const canvas = this.sprites[index].canvas;
+    canvas.width = width;
+    canvas.height = height;
     const module = this.instance.host.module;
     const pixels = new Uint8ClampedArray(module.HEAPU8.buffer, rgba, width * height * 4);
-    canvas.getContext('2d').putImageData(new ImageData(pixels, width, height), 0, 0, update.left,
-      update.top, update.right - update.left, update.bottom - update.top);
+    canvas.getContext('2d').putImageData(new ImageData(pixels, width, height), 0, 0);
+  }
+  // Shows the first count sprites at their places in the picture (positions: left, top pairs
+  // in the module's memory) and hides the rest.
+  placeSprites(positions, count) {
+    const heap = this.instance.host.module.HEAP32;
+    this.sprites.forEach((sprite, i) => {
+      const shown = i < count;
+      if (shown) {
+        const x = heap[(positions >> 2) + 2 * i], y = heap[(positions >> 2) + 2 * i + 1];
+        if (x !== sprite.x || y !== sprite.y) {
+          sprite.canvas.style.transform = `translate(${x}px, ${y}px)`;
+          sprite.x = x;
+          sprite.y = y;
+        }
+      }
+      if (shown !== sprite.shown) {
+        sprite.canvas.style.display = shown ? 'block' : 'none';
+        sprite.shown = shown;
+      }
+    });
+    this.spritesShown = count;
+    this.showLayer();
   }
   // The user acted on the player: sound held back by the page's policy may start.
   userActed() {
@@ -166,7 +190,3 @@ class MovieMedia {
   }
 }
 
-function union(a, b) {
-  return { left: Math.min(a.left, b.left), top: Math.min(a.top, b.top),
-    right: Math.max(a.right, b.right), bottom: Math.max(a.bottom, b.bottom) };
-}

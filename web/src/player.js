@@ -25,7 +25,10 @@ class PlayerInstance {
       ':host{display:inline-block;position:relative;overflow:hidden;vertical-align:baseline}' +
       ':host([hidden]){display:none}' +
       '.area,.video,.layer{position:absolute;left:0;top:0}' +
-      '.video{object-fit:fill}.video,.layer{pointer-events:none}</style>';
+      '.video{object-fit:fill}.video,.layer{pointer-events:none}.layer{overflow:hidden}' +
+      '.plane{transform-origin:0 0}' +
+      '.plane>canvas{position:absolute;left:0;top:0;image-rendering:pixelated;will-change:transform}' +
+      '</style>';
     this.area = document.createElement('canvas');
     this.area.className = 'area';
     this.stage = root;
