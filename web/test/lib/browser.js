@@ -287,15 +287,16 @@ async function wrapPage(engine, page) {
       return { width: result.width, height: result.height, data };
     },
 
-    // A real mouse click (press and release of the left button) at viewport pixel (x, y).
-    click(x, y, { button = 'left' } = {}) {
-      return page.mouse.click(Math.round(x), Math.round(y), { button });
+    // A real mouse click (press and release of the left button) at viewport pixel (x, y);
+    // count 2 is a double click.
+    click(x, y, { button = 'left', count = 1 } = {}) {
+      return page.mouse.click(Math.round(x), Math.round(y), { button, count });
     },
 
     // A click at (dx, dy) inside the element's box (default: its middle).
-    async clickElement(selector, { dx, dy, button } = {}) {
+    async clickElement(selector, { dx, dy, button, count } = {}) {
       const b = await self.box(selector);
-      await self.click(b.x + (dx ?? b.width / 2), b.y + (dy ?? b.height / 2), { button });
+      await self.click(b.x + (dx ?? b.width / 2), b.y + (dy ?? b.height / 2), { button, count });
     },
 
     close: () => page.close(),
