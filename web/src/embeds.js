@@ -41,6 +41,7 @@ function pixels(value) {
 }
 
 let host = null;  // the NPAPIHost, once the module is ready
+let loadFailed = false;
 const waiting = new Set();  // players connected before it was
 
 class KlpPlayerElement extends HTMLElement {
@@ -69,7 +70,7 @@ class KlpPlayerElement extends HTMLElement {
 for (const method of SCRIPT_METHODS) {
   KlpPlayerElement.prototype[method] = function (...values) {
     if (this.klpInstance) return this.klpInstance.invoke(method, values);
-    if (!this.isConnected) throw new Error('Error calling method on NPObject.');
+    if (!this.isConnected || loadFailed) throw new Error('Error calling method on NPObject.');
     // The module is still loading: the call runs when the player starts.
     (this.klpEarlyCalls ||= []).push([method, values]);
     return true;
@@ -108,17 +109,15 @@ function replace(old) {
   }
 }
 
-// Replaces the movies in root and below, <object>s first (one often wraps an <embed>).
+// Replaces the movies in root and below, <object>s first and outer ones before inner ones: an
+// <object> often wraps an <embed> of the same movie, which goes with it. The fallback content of
+// an object of another type is the page's to show, movies in it included.
 function scan(root) {
   if (!root.querySelectorAll) return;
-  const own = (e) => e.localName === 'object' && isMovieObject(e);
-  for (const o of [...(own(root) ? [root] : []), ...root.querySelectorAll('object')]) {
-    if (own(o) && o.isConnected && !o.parentElement?.closest('object')) replace(o);
-  }
-  const embeds = root.localName === 'embed' ? [root] : [];
-  for (const e of [...embeds, ...root.querySelectorAll('embed')]) {
-    if (isMovieEmbed(e) && e.isConnected && !e.closest('object')) replace(e);
-  }
+  const objects = [...(root.localName === 'object' ? [root] : []), ...root.querySelectorAll('object')];
+  for (const o of objects) if (o.isConnected && isMovieObject(o)) replace(o);
+  const embeds = [...(root.localName === 'embed' ? [root] : []), ...root.querySelectorAll('embed')];
+  for (const e of embeds) if (e.isConnected && isMovieEmbed(e)) replace(e);
 }
 
 function startPage() {
@@ -206,6 +205,7 @@ async function loadModule() {
 if (!window.klpRuntime) {
   window.klpRuntime = {
     ready: loadModule().catch((e) => {
+      loadFailed = true;
       console.error('klp.js: the movie player could not be loaded:', e);
       throw e;
     }),
