@@ -1,5 +1,8 @@
 // The layout of the NPAPI structures in the WebAssembly module, which the web host's script
-// (web/src/abi.js) reads and writes by offset.
+// (web/src/abi.js) reads and writes by offset; and what the host may ask of the module's heap.
+#include <emscripten.h>
+#include <malloc.h>
+
 #include <cstddef>
 
 #include "platform/npapi/npfunctions.h"
@@ -23,3 +26,6 @@ static_assert(offsetof(NPStream, url) == 8 && offsetof(NPStream, end) == 12 &&
 static_assert(offsetof(NPWindow, width) == 12 && offsetof(NPWindow, clipRect) == 20 &&
               offsetof(NPWindow, type) == 32 && sizeof(NPWindow) == 36);
 static_assert(sizeof(npdesk::WebEvent) == 32);
+
+// Bytes of the module's heap in use, for the host's leak checks.
+extern "C" EMSCRIPTEN_KEEPALIVE size_t klp_heap_in_use() { return mallinfo().uordblks; }

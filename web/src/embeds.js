@@ -204,6 +204,9 @@ async function loadModule() {
 
 if (!window.klpRuntime) {
   window.klpRuntime = {
+    // What the runtime holds now: live instances and bytes of the module's heap in use.
+    usage: () => (host ? { instances: host.instances.size, heap: host.module._klp_heap_in_use() }
+      : { instances: 0, heap: 0 }),
     ready: loadModule().catch((e) => {
       loadFailed = true;
       console.error('klp.js: the movie player could not be loaded:', e);
