@@ -331,6 +331,9 @@ class FilterGraph final : public IGraphBuilder,
   void FramePresented(double mediaTime, uint32_t completedSeek) override {
     if (seekPending_ && completedSeek < seekSerial_) return;  // a frame from before the seek
     seekPending_ = false;
+    // Between seeks the movie only goes forwards: an earlier frame reported late is stale.
+    if (completedSeek == shownSeek_ && FrameAt(mediaTime) < shownFrame_) return;
+    shownSeek_ = completedSeek;
     MeasureFrameTime(mediaTime);
     Show(FrameAt(mediaTime));
     if (stopFrame_ >= 0 && shownFrame_ >= stopFrame_ && state_ == State_Running && !atStop_) {
@@ -354,6 +357,7 @@ class FilterGraph final : public IGraphBuilder,
   void SeekCompleted(uint32_t serial, double currentTime) override {
     if (serial != seekSerial_) return;
     seekPending_ = false;
+    shownSeek_ = serial;
     Show(static_cast<int64_t>(std::floor(currentTime / frameSeconds_)));
   }
   void Ended() override { QueueEvent(EC_COMPLETE, com::S_OK); }
@@ -440,6 +444,7 @@ class FilterGraph final : public IGraphBuilder,
   int64_t headerFrames_ = -1;
   double lastMediaTime_ = -1;
   int64_t shownFrame_ = 0;
+  uint32_t shownSeek_ = 0;  // the seek the frame on show came after
   bool seekPending_ = false;
   int64_t seekFrame_ = 0;
   uint32_t seekSerial_ = 0;

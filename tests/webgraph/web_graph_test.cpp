@@ -195,6 +195,21 @@ TEST_F(WebGraphTest, SeeksAimAtTheMiddleOfTheFrameAndWaitForTheElement) {
   EXPECT_EQ(fake.calls, (std::vector<std::string>{"seek"}));  // paused: no play
 }
 
+TEST_F(WebGraphTest, AnEarlierFrameReportedLateIsStaleButASeekMayGoBack) {
+  ASSERT_EQ(Open(), com::S_OK);
+  ASSERT_EQ(control->Run(), com::S_OK);
+  fake.listener->FramePresented(10 / 25.0, 0);
+  fake.listener->FramePresented(2 / 25.0, 0);
+  EXPECT_EQ(Position(), 10);
+  ASSERT_EQ(Seek(3), com::S_OK);
+  fake.listener->SeekCompleted(fake.lastSerial, fake.seeks.back());
+  EXPECT_EQ(Position(), 3);
+  fake.listener->FramePresented(2 / 25.0, fake.lastSerial);
+  EXPECT_EQ(Position(), 3);
+  fake.listener->FramePresented(4 / 25.0, fake.lastSerial);
+  EXPECT_EQ(Position(), 4);
+}
+
 TEST_F(WebGraphTest, TransportFollowsTheStateAndASeekWhileRunningPlaysOn) {
   ASSERT_EQ(Open(), com::S_OK);
   fake.calls.clear();
