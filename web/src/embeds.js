@@ -54,7 +54,12 @@ class KlpPlayerElement extends HTMLElement {
     this.klpInstance = new PlayerInstance(host, this, this.klpArgs);
     this.klpInstance.start();
     for (const [method, values] of this.klpEarlyCalls || []) {
-      try { this.klpInstance.invoke(method, values); } catch (e) { reportPageError(e); }
+      try {
+        this.klpInstance.invoke(method, values);
+      } catch (e) {
+        console.error(`klp.js: ${method}(${values.map((v) => JSON.stringify(v)).join(', ')}), ` +
+          `called before the player had started, was refused: ${e.message}`);
+      }
     }
     this.klpEarlyCalls = null;
   }
@@ -92,12 +97,21 @@ function replace(old) {
       if (!player.style.getPropertyValue(p)) player.style.setProperty(p, style.getPropertyValue(p));
     }
   }
-  // The player's parts are laid out inside it.
+  // The player's parts are laid out inside it, and it has its box before it starts.
   if (!player.style.position || player.style.position === 'static') player.style.position = 'relative';
-  const width = pixels(old.getAttribute('width')) ?? (old.offsetWidth || 300);
-  const height = pixels(old.getAttribute('height')) ?? (old.offsetHeight || 150);
-  player.style.width = `${width}px`;
-  player.style.height = `${height}px`;
+  // An embed's hidden="false" showed it; any other hidden hides it.
+  const hidden = player.hasAttribute('hidden') &&
+    player.getAttribute('hidden').trim().toLowerCase() !== 'false';
+  if (player.getAttribute('hidden')?.trim().toLowerCase() === 'false') player.removeAttribute('hidden');
+  if (!player.style.display) player.style.display = hidden ? 'none' : 'inline-block';
+  // Pixels as the page gave them; a percentage stays one, so the player follows the page.
+  const length = (value, rendered, fallback) => {
+    if (pixels(value) !== null) return `${pixels(value)}px`;
+    if (/^\s*\d+(\.\d+)?%\s*$/.test(value || '')) return value.trim();
+    return `${rendered || fallback}px`;
+  };
+  player.style.width = length(old.getAttribute('width'), old.offsetWidth, 300);
+  player.style.height = length(old.getAttribute('height'), old.offsetHeight, 150);
   player.style.boxSizing = 'content-box';
   old.replaceWith(player);
   const name = player.getAttribute('name');
