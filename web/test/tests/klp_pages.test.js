@@ -204,6 +204,7 @@ for (const engine of ENGINES) {
 
       let firstRequest = 0;
       async function open(src) {
+        while (pages.length) await pages.pop().close();  // one page at a time: the others hide
         const page = await browser.newPage();
         pages.push(page);
         firstRequest = site.server.requests.length;
