@@ -160,6 +160,41 @@ for (const engine of ENGINES) {
       });
     });
 
+    describe('the cursor', () => {
+      let page;
+      after(async () => { await page?.close(); });
+
+      const cursor = () => page.evaluate(() => getComputedStyle(document.getElementById('m1')).cursor);
+      // Moves the mouse to (x, y) of the player and waits for the player to set a cursor other
+      // than `from`; resolves to it.
+      async function moveTo([x, y], from) {
+        const box = await page.box('#m1');
+        await page.page.mouse.move(Math.round(box.x + x), Math.round(box.y + y));
+        return page.waitFor((was) => {
+          const now = getComputedStyle(document.getElementById('m1')).cursor;
+          return now !== was && now;
+        }, { args: [from], what: `a cursor other than ${from}` });
+      }
+
+      it('is the hot spot cursor over a hot spot, the arrow elsewhere', async () => {
+        page = await pausedOnBox(browser, { width: 320, height: 240 });
+        assert.equal(await waitForStill(page), 30);
+        const over = await moveTo([150, 150], await cursor());
+        assert.match(over, /^url\("data:image\/png;base64,[^"]+"\) \d+ \d+, pointer$/);
+        assert.equal(await moveTo([20, 220], over), 'default');
+        assert.deepEqual(page.errors, [], page.report());
+        await page.close();
+        page = null;
+      });
+
+      it('changecursor="False": the arrow over a hot spot too', async () => {
+        page = await pausedOnBox(browser, { width: 320, height: 240, changecursor: 'False' });
+        assert.equal(await waitForStill(page), 30);
+        assert.equal(await moveTo([150, 150], await cursor()), 'default');
+        assert.deepEqual(page.errors, [], page.report());
+      });
+    });
+
     describe('a click on a moving hot spot', () => {
       let page;
       let held;

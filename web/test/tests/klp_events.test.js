@@ -95,7 +95,7 @@ for (const engine of ENGINES) {
       });
     });
 
-    describe('kldebug', () => {
+    describe('kldebug, autoplay and no name', () => {
       const pages = [];
       after(async () => { for (const p of pages) await p.close(); });
 
@@ -123,6 +123,12 @@ for (const engine of ENGINES) {
       it('"yes" is no value of it: no trace line', async () => {
         const page = await playing({ name: 'm1', kldebug: 'yes' });
         assert.deepEqual(await page.evaluate(() => window.sysout), []);
+        assert.deepEqual(page.errors, [], page.report());
+      });
+
+      it('autoplay="no" is no value of it either: the movie plays', async () => {
+        const page = await playing({ name: 'm1', autoplay: 'no' });
+        assert.deepEqual(await calls(page), ['m1_OnMarker start']);
         assert.deepEqual(page.errors, [], page.report());
       });
 
