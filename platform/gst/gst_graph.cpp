@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "platform/dshow/dshow.h"
+#include "platform/dshow/graph_base.h"
 #include "platform/gst/frame_filter.h"
 #include "platform/gst/pipeline.h"
 #include "platform/gst/video_window.h"
@@ -37,37 +38,6 @@ constexpr int kChangeTimeoutMs = 5000;  // Run, Pause, StopWhenReady, SetPositio
 constexpr int kLongestWaitMs = 10000;   // GetState and GetEvent, INFINITE included
 
 std::atomic<int> g_live{0};
-
-// The 16-bit path back to file-system bytes: units up to 0xFF are the bytes the player widened
-// one by one (MultiByteToWideChar); any larger unit means UTF-16, written as UTF-8.
-std::string PathBytes(LPCWSTR path) {
-  std::u16string_view units(path);
-  bool bytes = std::all_of(units.begin(), units.end(), [](char16_t c) { return c <= 0xFF; });
-  std::string out;
-  for (size_t i = 0; i < units.size(); ++i) {
-    uint32_t c = units[i];
-    if (bytes || c < 0x80) {
-      out += static_cast<char>(c);
-      continue;
-    }
-    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < units.size() && units[i + 1] >= 0xDC00 &&
-        units[i + 1] <= 0xDFFF) {
-      c = 0x10000 + ((c - 0xD800) << 10) + (units[++i] - 0xDC00u);
-    }
-    if (c < 0x800) {
-      out += static_cast<char>(0xC0 | (c >> 6));
-    } else if (c < 0x10000) {
-      out += static_cast<char>(0xE0 | (c >> 12));
-      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    } else {
-      out += static_cast<char>(0xF0 | (c >> 18));
-      out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    }
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  }
-  return out;
-}
 
 // Status of a state change or seek as an HRESULT: S_FALSE while it still goes on.
 HRESULT FromStatus(Status s) {
@@ -98,12 +68,7 @@ struct QueuedEvent {
   LONG_PTR param2;
 };
 
-class FilterGraph final : public IGraphBuilder,
-                          public IMediaControl,
-                          public IMediaSeeking,
-                          public IMediaEventEx,
-                          public IVideoWindow,
-                          public IBasicVideo,
+class FilterGraph final : public GraphBase,
                           private media::IVideoFrameHost,
                           private PipelineClient {
  public:
@@ -112,36 +77,6 @@ class FilterGraph final : public IGraphBuilder,
           return pipeline_ && pipeline_->ReadFrame(reader);
         }) {
     ++g_live;
-  }
-
-  com::IUnknown* Unknown() { return static_cast<IGraphBuilder*>(this); }
-
-  // --- IUnknown --------------------------------------------------------------------------------
-  HRESULT QueryInterface(const com::IID& iid, void** object) override {
-    if (!object) return com::E_POINTER;
-    void* found = nullptr;
-    if (iid == com::IID_IUnknown || iid == IID_IGraphBuilder)
-      found = static_cast<IGraphBuilder*>(this);
-    else if (iid == IID_IMediaControl)
-      found = static_cast<IMediaControl*>(this);
-    else if (iid == IID_IMediaSeeking)
-      found = static_cast<IMediaSeeking*>(this);
-    else if (iid == IID_IMediaEventEx)
-      found = static_cast<IMediaEventEx*>(this);
-    else if (iid == IID_IVideoWindow)
-      found = static_cast<IVideoWindow*>(this);
-    else if (iid == IID_IBasicVideo)
-      found = static_cast<IBasicVideo*>(this);
-    *object = found;
-    if (!found) return com::E_NOINTERFACE;
-    AddRef();
-    return com::S_OK;
-  }
-  com::ULONG AddRef() override { return ++refs_; }
-  com::ULONG Release() override {
-    com::ULONG left = --refs_;
-    if (left == 0) delete this;
-    return left;
   }
 
   // --- IGraphBuilder ---------------------------------------------------------------------------
@@ -203,14 +138,6 @@ class FilterGraph final : public IGraphBuilder,
   }
 
   // --- IMediaSeeking ---------------------------------------------------------------------------
-  HRESULT SetTimeFormat(const com::GUID* format) override {
-    if (!format) return com::E_POINTER;
-    if (*format != TIME_FORMAT_FRAME && *format != TIME_FORMAT_MEDIA_TIME)
-      return com::E_INVALIDARG;
-    inFrames_ = *format == TIME_FORMAT_FRAME;
-    return com::S_OK;
-  }
-
   HRESULT GetDuration(LONGLONG* duration) override {
     if (!duration) return com::E_POINTER;
     int64_t ns;
@@ -231,19 +158,13 @@ class FilterGraph final : public IGraphBuilder,
 
   HRESULT SetPositions(LONGLONG* current, DWORD currentFlags, LONGLONG* stop,
                        DWORD stopFlags) override {
-    DWORD how = currentFlags & AM_SEEKING_PositioningBitsMask;
-    DWORD stopHow = stopFlags & AM_SEEKING_PositioningBitsMask;
-    if ((how == AM_SEEKING_AbsolutePositioning && !current) ||
-        (stopHow == AM_SEEKING_AbsolutePositioning && !stop))
-      return com::E_POINTER;
-    if (how == AM_SEEKING_NoPositioning && stopHow == AM_SEEKING_NoPositioning) return com::S_OK;
-    // Only absolute seeks, with or without a new stop, are made.
-    if (how != AM_SEEKING_AbsolutePositioning || stopHow == AM_SEEKING_RelativePositioning)
-      return com::E_NOTIMPL;
+    bool seek, newStop;
+    HRESULT hr = CheckSeek(current, currentFlags, stop, stopFlags, &seek, &newStop);
+    if (com::FAILED(hr) || !seek) return hr;
     if (!pipeline_) return VFW_E_WRONG_STATE;
     int64_t start = std::max<LONGLONG>(*current, 0);
     int64_t startNs = inFrames_ ? SeekTimeOfFrame(start, format_.fpsN, format_.fpsD) : start * 100;
-    if (stopHow == AM_SEEKING_AbsolutePositioning) {
+    if (newStop) {
       int64_t stopUnits = std::max<LONGLONG>(*stop, 0);
       int64_t ns = inFrames_ ? StartTimeOfFrame(stopUnits, format_.fpsN, format_.fpsD)
                              : stopUnits * 100;
@@ -400,8 +321,6 @@ class FilterGraph final : public IGraphBuilder,
     if (pipeline_ && pipeline_->Redraw()) window_.Repaint();
   }
 
-  std::atomic<com::ULONG> refs_{1};
-
   // Desktop's thread only. pipeline_ is set by RenderFile before any streaming thread exists
   // and reset before the graph goes; the streaming threads reach the graph through
   // PipelineClient only.
@@ -410,7 +329,6 @@ class FilterGraph final : public IGraphBuilder,
   LONG videoWidth_ = 0;
   LONG videoHeight_ = 0;
   OAFilterState state_ = State_Stopped;
-  bool inFrames_ = false;  // TIME_FORMAT_FRAME, else media time (100 ns)
   int64_t stopNs_ = -1;    // -1: the end
 
   // Written by AddFilter and the destructor (desktop's thread), read by TransformFrame

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/dshow/dshow.h"
+#include "platform/dshow/graph_base.h"
 #include "platform/gst/frame_filter.h"
 #include "platform/webgraph/media_element.h"
 #include "platform/webgraph/movie_header.h"
@@ -27,58 +28,16 @@ constexpr double kGuessedFrameSeconds = 1.0 / 25;
 
 int g_live = 0;
 
-// The 16-bit path back to bytes, as the player widened them one by one.
-std::string PathBytes(LPCWSTR path) {
-  std::string out;
-  for (const WCHAR* p = path; *p; ++p) out += static_cast<char>(*p <= 0xFF ? *p : '?');
-  return out;
-}
-
 struct QueuedEvent {
   LONG code;
   LONG_PTR param1;
 };
 
-class FilterGraph final : public IGraphBuilder,
-                          public IMediaControl,
-                          public IMediaSeeking,
-                          public IMediaEventEx,
-                          public IVideoWindow,
-                          public IBasicVideo,
+class FilterGraph final : public GraphBase,
                           private media::IVideoFrameHost,
                           private MediaListener {
  public:
   FilterGraph() { ++g_live; }
-
-  com::IUnknown* Unknown() { return static_cast<IGraphBuilder*>(this); }
-
-  // --- IUnknown --------------------------------------------------------------------------------
-  HRESULT QueryInterface(const com::IID& iid, void** object) override {
-    if (!object) return com::E_POINTER;
-    void* found = nullptr;
-    if (iid == com::IID_IUnknown || iid == IID_IGraphBuilder)
-      found = static_cast<IGraphBuilder*>(this);
-    else if (iid == IID_IMediaControl)
-      found = static_cast<IMediaControl*>(this);
-    else if (iid == IID_IMediaSeeking)
-      found = static_cast<IMediaSeeking*>(this);
-    else if (iid == IID_IMediaEventEx)
-      found = static_cast<IMediaEventEx*>(this);
-    else if (iid == IID_IVideoWindow)
-      found = static_cast<IVideoWindow*>(this);
-    else if (iid == IID_IBasicVideo)
-      found = static_cast<IBasicVideo*>(this);
-    *object = found;
-    if (!found) return com::E_NOINTERFACE;
-    AddRef();
-    return com::S_OK;
-  }
-  com::ULONG AddRef() override { return ++refs_; }
-  com::ULONG Release() override {
-    com::ULONG left = --refs_;
-    if (left == 0) delete this;
-    return left;
-  }
 
   // --- IGraphBuilder ---------------------------------------------------------------------------
   HRESULT AddFilter(IBaseFilter* filter, LPCWSTR) override {
@@ -133,14 +92,6 @@ class FilterGraph final : public IGraphBuilder,
   }
 
   // --- IMediaSeeking ---------------------------------------------------------------------------
-  HRESULT SetTimeFormat(const com::GUID* format) override {
-    if (!format) return com::E_POINTER;
-    if (*format != TIME_FORMAT_FRAME && *format != TIME_FORMAT_MEDIA_TIME)
-      return com::E_INVALIDARG;
-    inFrames_ = *format == TIME_FORMAT_FRAME;
-    return com::S_OK;
-  }
-
   HRESULT GetDuration(LONGLONG* duration) override {
     if (!duration) return com::E_POINTER;
     if (!element_) return VFW_E_WRONG_STATE;
@@ -158,17 +109,11 @@ class FilterGraph final : public IGraphBuilder,
 
   HRESULT SetPositions(LONGLONG* current, DWORD currentFlags, LONGLONG* stop,
                        DWORD stopFlags) override {
-    DWORD how = currentFlags & AM_SEEKING_PositioningBitsMask;
-    DWORD stopHow = stopFlags & AM_SEEKING_PositioningBitsMask;
-    if ((how == AM_SEEKING_AbsolutePositioning && !current) ||
-        (stopHow == AM_SEEKING_AbsolutePositioning && !stop))
-      return com::E_POINTER;
-    if (how == AM_SEEKING_NoPositioning && stopHow == AM_SEEKING_NoPositioning) return com::S_OK;
-    // Only absolute seeks, with or without a new stop, are made.
-    if (how != AM_SEEKING_AbsolutePositioning || stopHow == AM_SEEKING_RelativePositioning)
-      return com::E_NOTIMPL;
+    bool seek, newStop;
+    HRESULT hr = CheckSeek(current, currentFlags, stop, stopFlags, &seek, &newStop);
+    if (com::FAILED(hr) || !seek) return hr;
     if (!element_) return VFW_E_WRONG_STATE;
-    if (stopHow == AM_SEEKING_AbsolutePositioning) {
+    if (newStop) {
       int64_t stopFrame = ToFrames(std::max<LONGLONG>(*stop, 0));
       stopFrame_ = stopFrame >= DurationFrames() ? -1 : stopFrame;
     }
@@ -431,11 +376,9 @@ class FilterGraph final : public IGraphBuilder,
 
   static constexpr int64_t kNoFrame = INT64_MIN;
 
-  com::ULONG refs_ = 1;
   std::unique_ptr<MediaElement> element_;
   MediaInfo info_;
   OAFilterState state_ = State_Stopped;
-  bool inFrames_ = false;  // TIME_FORMAT_FRAME, else media time (100 ns)
 
   // The time line.
   double frameSeconds_ = kGuessedFrameSeconds;
