@@ -3,6 +3,7 @@
 // pointer events of its element turned into the host's events for NPP_HandleEvent.
 
 let streamSerial = 0;
+const MAX_AREA_PIXELS = 16 * 1024 * 1024;
 
 class PlayerInstance {
   constructor(host, element, args) {
@@ -42,6 +43,7 @@ class PlayerInstance {
     const { host, mem } = this;
     this.npp = mem.alloc(8);
     host.instances.set(this.npp, this);
+    this.args = this.args.slice(0, 0x7FFF);  // the plug-in counts them in 16 bits
     const names = this.args.map(([n]) => mem.cstring(n));
     const values = this.args.map(([, v]) => mem.cstring(v));
     const argn = mem.alloc(4 * Math.max(names.length, 1));
@@ -86,13 +88,10 @@ class PlayerInstance {
     }
     const npp = this.npp;
     const scriptable = this.scriptable;
-    const pixels = this.pixels;
-    const windowStruct = this.window;
+    const owned = [this.pixels, this.window, this.event, npp];
     host.whenIdle(() => {
       if (scriptable) host.releaseObject(scriptable);
-      mem.free(pixels);
-      mem.free(windowStruct);
-      mem.free(npp);
+      for (const p of owned) mem.free(p);
     });
   }
 
@@ -111,8 +110,8 @@ class PlayerInstance {
     const w = this.window;
     mem.setI32(w + 12, width);
     mem.setI32(w + 16, height);
-    mem.setU16(w + 20 + 4, height);  // clipRect: top, left, bottom, right
-    mem.setU16(w + 20 + 6, width);
+    mem.setU16(w + 20 + 4, Math.min(height, 0xFFFF));  // clipRect: top, left, bottom, right
+    mem.setU16(w + 20 + 6, Math.min(width, 0xFFFF));
     mem.setI32(w + 32, NPWindowTypeDrawable);
     this.host.callPlugin('setwindow', this.npp, w);
     this.coverChanged();
@@ -134,7 +133,9 @@ class PlayerInstance {
     this.paintPending = false;
     if (!this.live) return;
     const { width, height } = this.size();
-    if (!width || !height) return;
+    // The area's own picture (white, the idle picture) is painted up to a sane size; a larger
+    // player shows the page's background around it.
+    if (!width || !height || width * height > MAX_AREA_PIXELS) return;
     const { mem } = this;
     const bytes = width * height * 4;
     if (this.pixelsSize !== bytes) {
@@ -272,7 +273,7 @@ class PlayerInstance {
     try { FS.mkdir('/streams'); } catch (e) { /* exists */ }
     FS.mkdir(dir);
     const path = `${dir}/${name}`;
-    FS.writeFile(path, bytes);
+    FS.writeFile(path, bytes, { canOwn: true });  // the file keeps the fetched bytes
     this.files.push(path);
     return path;
   }
