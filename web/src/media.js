@@ -64,12 +64,16 @@ class MovieMedia {
     const notify = (name, ...args) => {
       if (this.id === id) host.enter(() => host.module[name](id, ...args));
     };
+    // Browsers without requestVideoFrameCallback: the playback position at each repaint.
+    const nextFrame = video.requestVideoFrameCallback
+      ? (fn) => video.requestVideoFrameCallback(fn)
+      : (fn) => requestAnimationFrame((now) => fn(now, { mediaTime: video.currentTime }));
     const presented = (now, meta) => {
       if (this.id !== id) return;
       notify('_klp_media_presented', meta.mediaTime, this.completedSeek);
-      video.requestVideoFrameCallback(presented);
+      nextFrame(presented);
     };
-    video.requestVideoFrameCallback(presented);
+    nextFrame(presented);
     this.listeners = {
       seeked: () => {
         if (video.seeking) return;
