@@ -1,41 +1,24 @@
-// A fixed-seed mutation run over the movie header seeds: thousands of damaged movies, each read
+// A fixed-seed mutation run over small movies of each container (movie_bytes.h): thousands of damaged movies, each read
 // from memory and from a file, checked as the fuzz target does. Deterministic and quick.
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
-#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <numeric>
 #include <random>
-#include <sstream>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "platform/webgraph/movie_header.h"
+#include "tests/webgraph/movie_bytes.h"
 
 namespace {
 
 using webgraph::MovieTiming;
-
-std::vector<std::string> LoadSeeds() {
-  std::vector<std::filesystem::path> paths;
-  for (const auto& entry : std::filesystem::directory_iterator(KLP_MOVIE_CORPUS)) {
-    paths.push_back(entry.path());
-  }
-  std::sort(paths.begin(), paths.end());  // the same mutations on every machine
-  std::vector<std::string> seeds;
-  for (const auto& path : paths) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    seeds.push_back(bytes.str());
-  }
-  return seeds;
-}
 
 // Sizes and names that steer the readers into their edge cases.
 constexpr std::array<std::string_view, 16> kTokens{std::string_view("\0\0\0\0", 4),
@@ -109,7 +92,7 @@ std::string Check(bool ok, const MovieTiming& t) {
 }
 
 TEST(MovieHeaderSmoke, MutatedSeedsReadSoundly) {
-  const std::vector<std::string> seeds = LoadSeeds();
+  const std::vector<std::string> seeds = movie_bytes::Seeds();
   ASSERT_FALSE(seeds.empty());
   std::string dir = (std::filesystem::temp_directory_path() / "klp_movie_XXXXXX").string();
   ASSERT_NE(mkdtemp(dir.data()), nullptr);
