@@ -250,11 +250,14 @@ class FilterGraph final : public GraphBase,
   }
 
   void SeekToFrame(int64_t frame) {
-    seekPending_ = true;
     lastMediaTime_ = -1;
-    seekFrame_ = frame;
     atStop_ = false;
-    element_->Seek((static_cast<double>(frame) + 0.5) * frameSeconds_, ++seekSerial_);
+    // A seek already on its way to the frame lands there: the element is not asked again (as
+    // when a pause settles on the frame a seek just before it aimed at).
+    if (!seekPending_ || frame != seekFrame_)
+      element_->Seek((static_cast<double>(frame) + 0.5) * frameSeconds_, ++seekSerial_);
+    seekPending_ = true;
+    seekFrame_ = frame;
     // A seek while running plays on from the new place (also after the end of the movie).
     if (state_ == State_Running) element_->Play();
   }

@@ -195,6 +195,19 @@ TEST_F(WebGraphTest, SeeksAimAtTheMiddleOfTheFrameAndWaitForTheElement) {
   EXPECT_EQ(fake.calls, (std::vector<std::string>{"seek"}));  // paused: no play
 }
 
+TEST_F(WebGraphTest, ASeekToTheFrameAPendingSeekAimsAtAsksTheElementNothingMore) {
+  ASSERT_EQ(Open(), com::S_OK);
+  ASSERT_EQ(Seek(75), com::S_OK);
+  ASSERT_EQ(Seek(75), com::S_OK);
+  EXPECT_EQ(fake.seeks.size(), 1u);
+  fake.listener->SeekCompleted(fake.lastSerial, fake.seeks[0]);
+  EXPECT_EQ(Position(), 75);
+  ASSERT_EQ(Seek(75), com::S_OK);  // none pending now: asked again
+  ASSERT_EQ(Seek(40), com::S_OK);  // another frame: asked
+  EXPECT_EQ(fake.seeks.size(), 3u);
+  EXPECT_EQ(Position(), 40);
+}
+
 TEST_F(WebGraphTest, AnEarlierFrameReportedLateIsStaleButASeekMayGoBack) {
   ASSERT_EQ(Open(), com::S_OK);
   ASSERT_EQ(control->Run(), com::S_OK);
