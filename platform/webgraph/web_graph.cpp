@@ -225,10 +225,7 @@ class FilterGraph final : public GraphBase,
     if (!element_) return VFW_E_WRONG_STATE;
     if (target != state_) lastMediaTime_ = -1;
     state_ = target;
-    if (target == State_Running && !atStop_)
-      element_->Play();
-    else
-      element_->Pause();
+    Drive();
     if (autoShow_ && !visible_) {
       visible_ = true;
       PlaceElement();
@@ -249,17 +246,32 @@ class FilterGraph final : public GraphBase,
     return static_cast<int64_t>(std::floor(seconds / frameSeconds_ + 0.5));
   }
 
+  // The element plays only while the graph runs and no seek is on its way: a seek is made with
+  // the element paused, so that a pause asked before it lands shows exactly its frame (a playing
+  // element may play on past it first), and a running graph plays on once it has landed (also
+  // after the end of the movie).
+  void Drive() {
+    if (state_ == State_Running && !atStop_ && !seekPending_)
+      element_->Play();
+    else
+      element_->Pause();
+  }
+
   void SeekToFrame(int64_t frame) {
     lastMediaTime_ = -1;
     atStop_ = false;
     // A seek already on its way to the frame lands there: the element is not asked again (as
     // when a pause settles on the frame a seek just before it aimed at).
-    if (!seekPending_ || frame != seekFrame_)
-      element_->Seek((static_cast<double>(frame) + 0.5) * frameSeconds_, ++seekSerial_);
+    if (seekPending_ && frame == seekFrame_) return;
     seekPending_ = true;
     seekFrame_ = frame;
-    // A seek while running plays on from the new place (also after the end of the movie).
-    if (state_ == State_Running) element_->Play();
+    if (state_ == State_Running) element_->Pause();
+    element_->Seek((static_cast<double>(frame) + 0.5) * frameSeconds_, ++seekSerial_);
+  }
+
+  void SeekLanded() {
+    seekPending_ = false;
+    if (state_ == State_Running) Drive();
   }
 
   void QueueEvent(LONG code, LONG_PTR param1) {
@@ -278,7 +290,7 @@ class FilterGraph final : public GraphBase,
   // --- MediaListener ---------------------------------------------------------------------------
   void FramePresented(double mediaTime, uint32_t completedSeek) override {
     if (seekPending_ && completedSeek < seekSerial_) return;  // a frame from before the seek
-    seekPending_ = false;
+    if (seekPending_) SeekLanded();
     // Between seeks the movie only goes forwards: an earlier frame reported late is stale.
     if (completedSeek == shownSeek_ && FrameAt(mediaTime) < shownFrame_) return;
     shownSeek_ = completedSeek;
@@ -304,9 +316,9 @@ class FilterGraph final : public GraphBase,
   }
   void SeekCompleted(uint32_t serial, double currentTime) override {
     if (serial != seekSerial_) return;
-    seekPending_ = false;
     shownSeek_ = serial;
     Show(static_cast<int64_t>(std::floor(currentTime / frameSeconds_)));
+    if (seekPending_) SeekLanded();
   }
   void Ended() override { QueueEvent(EC_COMPLETE, com::S_OK); }
   void Failed() override { QueueEvent(EC_ERRORABORT, com::E_FAIL); }

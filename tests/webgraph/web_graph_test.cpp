@@ -233,7 +233,37 @@ TEST_F(WebGraphTest, TransportFollowsTheStateAndASeekWhileRunningPlaysOn) {
   EXPECT_EQ(control->GetState(static_cast<LONG>(INFINITE), &s), com::S_OK);
   EXPECT_EQ(s, State_Stopped);
   ASSERT_EQ(control->Pause(), com::S_OK);
-  EXPECT_EQ(fake.calls, (std::vector<std::string>{"play", "seek", "play", "pause", "pause"}));
+  EXPECT_EQ(fake.calls, (std::vector<std::string>{"play", "pause", "seek", "pause", "pause"}));
+}
+
+// A playing element may pass the frame before a pause takes hold: it is held paused while a
+// seek is on its way, and plays on when the seek lands only if the graph still runs.
+TEST_F(WebGraphTest, TheElementWaitsPausedForASeekAndPlaysOnIfStillRunning) {
+  ASSERT_EQ(Open(), com::S_OK);
+  ASSERT_EQ(control->Run(), com::S_OK);
+  fake.calls.clear();
+  ASSERT_EQ(Seek(75), com::S_OK);
+  ASSERT_EQ(control->Run(), com::S_OK);  // still waiting
+  EXPECT_EQ(fake.calls, (std::vector<std::string>{"pause", "seek", "pause"}));
+  fake.listener->FramePresented(76 / 25.0, fake.lastSerial - 1);  // from before the seek
+  fake.listener->SeekCompleted(fake.lastSerial, fake.seeks[0]);
+  EXPECT_EQ(Position(), 75);
+  EXPECT_EQ(fake.calls.back(), "play");
+
+  ASSERT_EQ(Seek(75), com::S_OK);
+  ASSERT_EQ(control->Pause(), com::S_OK);
+  ASSERT_EQ(Seek(75), com::S_OK);  // the pause settling on the frame: not asked again
+  fake.calls.clear();
+  fake.listener->SeekCompleted(fake.lastSerial, fake.seeks[1]);
+  EXPECT_EQ(Position(), 75);
+  EXPECT_EQ(fake.calls, std::vector<std::string>{});
+  EXPECT_EQ(fake.seeks.size(), 2u);
+  // Landed through a frame presented after it, as well.
+  ASSERT_EQ(control->Run(), com::S_OK);
+  ASSERT_EQ(Seek(10), com::S_OK);
+  fake.calls.clear();
+  fake.listener->FramePresented(10.5 / 25.0, fake.lastSerial);
+  EXPECT_EQ(fake.calls, std::vector<std::string>{"play"});
 }
 
 TEST_F(WebGraphTest, TheEndQueuesOneCompletionAndPostsTheNotice) {
