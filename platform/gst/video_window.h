@@ -5,7 +5,6 @@
 
 #include <atomic>
 #include <functional>
-#include <vector>
 
 #include "platform/gst/frame_filter.h"
 #include "platform/win/win.h"
@@ -63,7 +62,8 @@ class VideoWindow {
   win::RECT rect_{0, 0, 0, 0};                 // left, top, right, bottom in the owner
   bool autoShow_ = true;
   bool visible_ = false;
-  std::vector<int> columns_;  // painting's source column of each surface column
+  int32_t lastPainted_ = -1;  // the number of the frame painted last
+  long framesPainted_ = 0;    // frames painted, each counted once
 };
 
 }  // namespace gstgraph

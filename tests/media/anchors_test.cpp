@@ -1,6 +1,7 @@
 // Anchor frames drawn by the overlay into real decoded frames and painted by the graph's video
 // window: place, colour, interpolation, ellipses, hidden anchors, the highlight after a colour
-// change, redraws of a paused frame from its undrawn copy, and a window twice the clip's size.
+// change, redraws of a paused frame from its undrawn copy, and a window twice the clip's size,
+// filtered.
 #include <gtest/gtest.h>
 
 #include "tests/media/media_fixture.h"
@@ -17,6 +18,12 @@ constexpr uint32_t kGreen = 0x00FF00;
 bool IsGreyish(uint32_t p) {
   int r = (p >> 16) & 0xFF, g = (p >> 8) & 0xFF, b = p & 0xFF;
   return std::abs(r - g) < 40 && std::abs(g - b) < 40;
+}
+
+// Neither the grey picture nor the green line, but a mix of the two.
+bool IsBlendOfGreen(uint32_t p) {
+  int r = (p >> 16) & 0xFF, g = (p >> 8) & 0xFF;
+  return p != kGreen && !IsGreyish(p) && g > r;
 }
 
 class AnchorPixels : public ::testing::Test {
@@ -103,14 +110,24 @@ class AnchorPixelsScaled : public AnchorPixels {
   }
 };
 
-TEST_F(AnchorPixelsScaled, FramesAndAnchorsScaleWithTheWindow) {
+// Scaled with filtering: the anchor's 2-pixel lines cover twice the pixels, in their place, and
+// their edges blend into the picture as a player's scaled picture would.
+TEST_F(AnchorPixelsScaled, FramesAndAnchorsScaleWithTheWindowFiltered) {
   Anchor(kGreen, SHAPE_RECT, {{0, 20, 40, 60, 80}});
   ASSERT_EQ(g.Seek(33), com::S_OK);
   EXPECT_EQ(g.ShownFrame(), 33);
   EXPECT_EQ(g.Screen()->width, 320);
-  EXPECT_EQ(g.Pixel(40, 120), kGreen);   // video (20, 60)
-  EXPECT_EQ(g.Pixel(121, 161), kGreen);  // video (60, 80), the far corner
-  EXPECT_TRUE(IsGreyish(g.Pixel(38, 120)));
+  // The left line, video columns 20 and 21 of row 60: window columns 40 to 43.
+  EXPECT_EQ(g.Pixel(41, 120), kGreen);
+  EXPECT_EQ(g.Pixel(42, 120), kGreen);
+  for (int x : {39, 40, 43, 44}) EXPECT_TRUE(IsBlendOfGreen(g.Pixel(x, 120))) << x;
+  EXPECT_TRUE(IsGreyish(g.Pixel(37, 120)));
+  EXPECT_TRUE(IsGreyish(g.Pixel(46, 120)));
+  // The bottom line, video rows 79 and 80: window rows 158 to 161.
+  EXPECT_EQ(g.Pixel(100, 159), kGreen);
+  EXPECT_EQ(g.Pixel(100, 160), kGreen);
+  EXPECT_TRUE(IsBlendOfGreen(g.Pixel(100, 162)));
+  EXPECT_TRUE(IsGreyish(g.Pixel(100, 164)));
 }
 
 // Pixels twice as wide as high: the video's own size is 320 x 120, in which the key frames are
@@ -129,8 +146,10 @@ TEST(AnchorPixelsWide, KeyFramesFollowThePixelAspect) {
   ASSERT_EQ(g.Seek(12), com::S_OK);
   EXPECT_EQ(g.ShownFrame(), 12);
   EXPECT_EQ(g.Screen()->width, 320);  // the window takes the video's own size
-  EXPECT_EQ(g.Pixel(100, 60), kGreen);
-  EXPECT_EQ(g.Pixel(181, 60), kGreen);
+  EXPECT_EQ(g.Pixel(101, 60), kGreen);  // the frame's columns 50 and 51
+  EXPECT_EQ(g.Pixel(102, 60), kGreen);
+  EXPECT_EQ(g.Pixel(179, 60), kGreen);  // 89 and 90
+  EXPECT_EQ(g.Pixel(180, 60), kGreen);
   EXPECT_TRUE(IsGreyish(g.Pixel(96, 60)));
   EXPECT_TRUE(IsGreyish(g.Pixel(186, 60)));
 }
