@@ -8,8 +8,10 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
 #include <cstring>
 #include <string>
+#include <vector>
 
 namespace klpview {
 
@@ -24,13 +26,19 @@ Xvfb::~Xvfb() {
   waitpid(pid_, nullptr, 0);
 }
 
-bool Xvfb::Start(int width, int height, int timeoutMs) {
+bool Xvfb::Start(int width, int height, int timeoutMs, const std::vector<std::string>& extra) {
   int fds[2];
   if (pipe2(fds, O_CLOEXEC) != 0) {
     error_ = std::string("pipe: ") + std::strerror(errno);
     return false;
   }
   std::string screen = std::to_string(width) + "x" + std::to_string(height) + "x24";
+  // Made before the fork: the child only fills in the descriptor's number and runs Xvfb.
+  char fdText[16] = "";
+  std::vector<const char*> argv{"Xvfb", "-displayfd", fdText, "-screen", "0",
+                                screen.c_str(), "-nolisten", "tcp", "-noreset"};
+  for (const std::string& a : extra) argv.push_back(a.c_str());
+  argv.push_back(nullptr);
   pid_t parent = getpid();
   pid_ = fork();
   if (pid_ < 0) {
@@ -50,9 +58,8 @@ bool Xvfb::Start(int width, int height, int timeoutMs) {
       dup2(devnull, STDOUT_FILENO);
       dup2(devnull, STDERR_FILENO);
     }
-    std::string fdText = std::to_string(fd);
-    execlp("Xvfb", "Xvfb", "-displayfd", fdText.c_str(), "-screen", "0", screen.c_str(),
-           "-nolisten", "tcp", "-noreset", static_cast<char*>(nullptr));
+    std::snprintf(fdText, sizeof fdText, "%d", fd);
+    execvp("Xvfb", const_cast<char* const*>(argv.data()));
     _exit(127);
   }
   close(fds[1]);

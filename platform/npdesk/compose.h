@@ -2,6 +2,7 @@
 // surfaces over it, as the browser is handed it for one exposed rectangle.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -13,6 +14,15 @@ struct Layer {
   const win::Surface* surface;
   int x, y;  // the layer's origin in the base's coordinates
 };
+
+// Clips *rect to the base; false when nothing is left (right <= left or bottom <= top).
+bool ClipToBase(const win::Surface& base, win::RECT* rect);
+
+// Writes rect (clipped to the base) with the layers drawn over base in order into out, the
+// pixel at rect's top-left, rows pitch pixels apart. Layers are opaque: base rows a layer covers
+// from side to side are not copied.
+void ComposeInto(const win::Surface& base, const std::vector<Layer>& layers, const win::RECT& rect,
+                 uint32_t* out, size_t pitch);
 
 // Pixels (0x00RRGGBB, row-major) of *rect with the layers drawn over base in order. *rect is
 // first clipped to the base; an empty result leaves it empty (right <= left or bottom <= top).

@@ -258,16 +258,32 @@ class BrowserDesktop final : public win::Desktop {
       ++d;
     return d;
   }
-  std::vector<uint32_t> PaintArea(Area& a, win::RECT* rect) {
+  // Whether one of the windows (at their offsets in the area) holds rect whole.
+  bool Covered(const std::vector<std::pair<win::HWND, win::POINT>>& windows, const win::RECT& rect) {
+    for (const auto& [h, o] : windows) {
+      const win::Window* w = Find(h);
+      if (w && o.x <= rect.left && o.y <= rect.top &&
+          o.x + (w->rect.right - w->rect.left) >= rect.right &&
+          o.y + (w->rect.bottom - w->rect.top) >= rect.bottom)
+        return true;
+    }
+    return false;
+  }
+  bool PaintArea(Area& a, win::RECT* rect, const AreaImagePixels& image,
+                 std::vector<uint32_t>* copy) {
     painting_ = true;
-    if (win::Window* w = Find(a.hwnd)) {
+    std::vector<std::pair<win::HWND, win::POINT>> children;
+    if (presentation_->ComposesChildren()) children = VisibleDescendants(a);
+    // The area window paints for every expose, unless a child covers the rectangle whole (a
+    // movie playing): then none of its pixels would show.
+    if (win::Window* w = Find(a.hwnd); w && !(SurfaceOf(a.hwnd) && Covered(children, *rect))) {
       w->needsPaint = true;
       w->erase = true;
       win::UpdateWindow(a.hwnd);
     }
     std::vector<Layer> layers;
     if (presentation_->ComposesChildren()) {
-      for (auto& [h, o] : VisibleDescendants(a)) {
+      for (auto& [h, o] : children) {
         win::Window* w = Find(h);
         const win::Surface* s = w ? SurfaceOf(h) : nullptr;
         if (w && (!s || s->width != w->rect.right - w->rect.left ||
@@ -279,8 +295,14 @@ class BrowserDesktop final : public win::Desktop {
     }
     painting_ = false;
     const win::Surface* base = Find(a.hwnd) ? SurfaceOf(a.hwnd) : nullptr;
-    if (!base) return {};
-    return Compose(*base, layers, rect);
+    if (!base || !ClipToBase(*base, rect)) return false;
+    size_t pitch = 0;
+    if (uint32_t* pixels = image ? image(base->width, base->height, &pitch) : nullptr) {
+      ComposeInto(*base, layers, *rect, pixels + rect->top * pitch + rect->left, pitch);
+      return true;
+    }
+    *copy = Compose(*base, layers, rect);
+    return true;
   }
 
   // --- Cursor and pointer ---------------------------------------------------------------------
@@ -441,8 +463,15 @@ int16_t DeliverPointer(Area& area, const PointerEvent& event) {
   return 0;
 }
 
+bool PaintArea(Area& area, win::RECT* rect, const AreaImagePixels& image,
+               std::vector<uint32_t>* copy) {
+  return g_desk && g_desk->PaintArea(area, rect, image, copy);
+}
+
 std::vector<uint32_t> PaintArea(Area& area, win::RECT* rect) {
-  return g_desk ? g_desk->PaintArea(area, rect) : std::vector<uint32_t>{};
+  std::vector<uint32_t> copy;
+  PaintArea(area, rect, nullptr, &copy);
+  return copy;
 }
 
 void Trace(NPP instance, const char* text) {

@@ -9,7 +9,9 @@
 // into the module picks one by defining MakePresentation.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -84,6 +86,13 @@ int16_t DeliverPointer(Area& area, const PointerEvent& event);
 // Paints the area and its out-of-date descendants, then returns the composed pixels
 // (0x00RRGGBB, row-major) of *rect, clipped to the area.
 std::vector<uint32_t> PaintArea(Area& area, win::RECT* rect);
+// An image the area's size to compose into: its pixel (0, 0) and its row pitch in pixels, or
+// null for none.
+using AreaImagePixels = std::function<uint32_t*(int width, int height, size_t* pitch)>;
+// As PaintArea, composing *rect into the pixels image gives, or into *copy when it gives none.
+// False when nothing was composed (the rectangle lies outside the area).
+bool PaintArea(Area& area, win::RECT* rect, const AreaImagePixels& image,
+               std::vector<uint32_t>* copy);
 // The instance's trace channel.
 void Trace(NPP instance, const char* text);
 // Posted messages that could not be handed to the browser, dispatched now.

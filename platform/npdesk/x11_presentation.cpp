@@ -27,6 +27,7 @@ struct X11Area {
   Visual* visual = nullptr;
   int depth = 0;
   ::Window browserWindow = 0;  // NPNVnetscapeWindow, asked for at the first cursor change
+  AreaImage image;             // the picture on its way to the server
 };
 
 X11Area& Of(Area& a) { return *static_cast<X11Area*>(a.output); }
@@ -166,10 +167,20 @@ class X11Presentation final : public Presentation {
     if (!x.display) x.display = e.display;
     // The host reports the right and bottom edges in width and height, not the size.
     win::RECT r{e.x - a.origin.x, e.y - a.origin.y, e.width - a.origin.x, e.height - a.origin.y};
-    std::vector<uint32_t> pixels = PaintArea(a, &r);
-    if (pixels.empty()) return 1;
-    PutPixels(x.display, e.drawable, x.visual, x.depth, r.left + a.origin.x, r.top + a.origin.y,
-              r.right - r.left, r.bottom - r.top, pixels.data());
+    bool inImage = false;
+    auto image = [&](int width, int height, size_t* pitch) {
+      uint32_t* pixels = x.image.Pixels(x.display, x.visual, x.depth, width, height, pitch);
+      inImage = pixels != nullptr;
+      return pixels;
+    };
+    std::vector<uint32_t> copy;
+    if (!PaintArea(a, &r, image, &copy)) return 1;
+    const int w = r.right - r.left, h = r.bottom - r.top;
+    if (inImage)
+      x.image.Put(e.drawable, r.left, r.top, r.left + a.origin.x, r.top + a.origin.y, w, h);
+    else
+      PutPixels(x.display, e.drawable, x.visual, x.depth, r.left + a.origin.x,
+                r.top + a.origin.y, w, h, copy.data());
     return 1;
   }
 

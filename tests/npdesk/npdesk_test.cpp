@@ -6,11 +6,13 @@
 #include <algorithm>
 #include <chrono>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "host/view/xvfb.h"
 #include "platform/npdesk/compose.h"
 #include "platform/npdesk/npdesk.h"
+#include "platform/npdesk/x11_output.h"
 #include "plugin/services.h"
 #include "resources/resources.h"
 
@@ -18,6 +20,7 @@
 // as names.
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <X11/extensions/XShm.h>
 #include <X11/extensions/Xfixes.h>
 #include <glib.h>
 
@@ -46,6 +49,26 @@ TEST(Compose, LayersGoOverTheBaseAtTheirOffsetsAndAreClipped) {
   EXPECT_EQ(at(9, 7), kBlue);  // the rest of the child lies outside the base
   EXPECT_EQ(at(0, 0), kGreen);
   EXPECT_EQ(at(1, 1), kRed);
+}
+
+TEST(Compose, IntoAnImageAtItsPitchWithCoveringLayersOverTheBase) {
+  win::Surface base = Filled(10, 8, kRed), video = Filled(12, 4, kBlue), mark = Filled(2, 2, kGreen);
+  win::RECT r{2, 1, 9, 7};
+  ASSERT_TRUE(npdesk::ClipToBase(base, &r));
+  constexpr size_t kPitch = 16;
+  std::vector<uint32_t> image(kPitch * 6, 0xDEADBEEF);
+  npdesk::ComposeInto(base, {{&video, -1, 2}, {&mark, 4, 3}}, r, image.data(), kPitch);
+  auto at = [&](int x, int y) { return image[(y - r.top) * kPitch + (x - r.left)]; };
+  EXPECT_EQ(at(2, 1), kRed);
+  EXPECT_EQ(at(8, 1), kRed);
+  EXPECT_EQ(at(2, 2), kBlue);  // rows 2 to 5: the video from side to side
+  EXPECT_EQ(at(8, 5), kBlue);
+  EXPECT_EQ(at(4, 3), kGreen);
+  EXPECT_EQ(at(5, 4), kGreen);
+  EXPECT_EQ(at(6, 4), kBlue);
+  EXPECT_EQ(at(3, 6), kRed);
+  EXPECT_EQ(image[7], 0xDEADBEEFu);  // past the rectangle's width: untouched
+  EXPECT_EQ(image[5 * kPitch + 7], 0xDEADBEEFu);
 }
 
 TEST(Compose, TheRectangleIsClippedToTheBase) {
@@ -115,15 +138,18 @@ win::LRESULT ChildProc(win::HWND hwnd, win::UINT msg, win::WPARAM wp, win::LPARA
 
 class BrowserDesktop : public ::testing::Test {
  protected:
-  static void SetUpTestSuite() {
+  static void SetUpTestSuite() { StartServer({}); }
+  static void StartServer(const std::vector<std::string>& extra) {
     xvfb_ = new klpview::Xvfb();
-    ASSERT_TRUE(xvfb_->Start(640, 480)) << xvfb_->error();
+    ASSERT_TRUE(xvfb_->Start(640, 480, 10000, extra)) << xvfb_->error();
     display_ = XOpenDisplay(xvfb_->display().c_str());
     ASSERT_NE(display_, nullptr);
   }
   static void TearDownTestSuite() {
     if (display_) XCloseDisplay(display_);
+    display_ = nullptr;
     delete xvfb_;
+    xvfb_ = nullptr;
   }
 
   void SetUp() override {
@@ -236,6 +262,79 @@ TEST_F(BrowserDesktop, ExposePaintsTheAreaWithItsChildrenIntoTheDrawable) {
   EXPECT_EQ(PixelAt(p, 50, 30), kRed);
   EXPECT_EQ(PixelAt(p, 60, 5), kGreen);  // beyond the area: untouched
   EXPECT_EQ(PixelAt(p, 5, 40), kGreen);
+  XFreePixmap(display_, p);
+}
+
+// The area's image: shared with the server where it can be, remade when the area's size
+// changes, and put from any of its rectangles.
+void CheckAreaImage(Display* display, bool shared) {
+  Visual* visual = DefaultVisual(display, DefaultScreen(display));
+  npdesk::AreaImage image;
+  size_t pitch = 0;
+  for (int width : {40, 90}) {
+    uint32_t* pixels = image.Pixels(display, visual, 24, width, 30, &pitch);
+    ASSERT_NE(pixels, nullptr);
+    EXPECT_EQ(image.shared(), shared);
+    EXPECT_GE(pitch, static_cast<size_t>(width));
+    for (int y = 0; y < 30; ++y)
+      for (int x = 0; x < width; ++x) pixels[y * pitch + x] = x < 20 ? kRed : kBlue;
+    Pixmap p = XCreatePixmap(display, DefaultRootWindow(display), 100, 40, 24);
+    ASSERT_TRUE(image.Put(p, 15, 5, 2, 3, 10, 20));
+    XImage* got = XGetImage(display, p, 2, 3, 10, 20, AllPlanes, ZPixmap);
+    ASSERT_NE(got, nullptr);
+    EXPECT_EQ(XGetPixel(got, 0, 0) & 0xFFFFFF, kRed);
+    EXPECT_EQ(XGetPixel(got, 4, 19) & 0xFFFFFF, kRed);
+    EXPECT_EQ(XGetPixel(got, 5, 0) & 0xFFFFFF, kBlue);
+    EXPECT_EQ(XGetPixel(got, 9, 19) & 0xFFFFFF, kBlue);
+    XDestroyImage(got);
+    XFreePixmap(display, p);
+  }
+}
+
+TEST_F(BrowserDesktop, TheAreaImageIsSharedWithTheServer) {
+  ASSERT_TRUE(XShmQueryExtension(display_));
+  CheckAreaImage(display_, true);
+}
+
+// As on a remote display: the server offers no shared memory.
+class BrowserDesktopWithoutShm : public BrowserDesktop {
+ protected:
+  static void SetUpTestSuite() { StartServer({"-extension", "MIT-SHM"}); }
+};
+
+TEST_F(BrowserDesktopWithoutShm, TheAreaImageIsTheClientsOwnAndPaintsTheSame) {
+  ASSERT_FALSE(XShmQueryExtension(display_));
+  CheckAreaImage(display_, false);
+  win::HWND area = Attach(60, 40);
+  Child(area, 30, 20, 20, 10);
+  Pixmap p = FilledPixmap(100, 80, kGreen);
+  EXPECT_EQ(ExposeArea(p, 0, 0, 60, 40), 1);
+  EXPECT_EQ(PixelAt(p, 5, 5), kRed);
+  EXPECT_EQ(PixelAt(p, 30, 20), kBlue);
+  EXPECT_EQ(PixelAt(p, 60, 5), kGreen);
+  XFreePixmap(display_, p);
+}
+
+// A child covering the exposed rectangle (the movie) spares the area window its repaint; any
+// part of the area showing paints it again.
+TEST_F(BrowserDesktop, TheAreaPaintsForAnExposeUnlessAChildCoversIt) {
+  win::HWND area = Attach(60, 40);
+  Child(area, 10, 10, 40, 20);
+  Pixmap p = FilledPixmap(100, 80, kGreen);
+  auto paints = [&] {
+    std::vector<win::UINT> m = Messages();
+    return std::count(m.begin(), m.end(), static_cast<win::UINT>(win::WM_PAINT));
+  };
+  ExposeArea(p, 0, 0, 60, 40);
+  EXPECT_EQ(paints(), 1);
+  g_areaColour = kGreen;
+  ExposeArea(p, 10, 10, 50, 30);
+  EXPECT_EQ(paints(), 1);
+  EXPECT_EQ(PixelAt(p, 10, 10), kBlue);
+  EXPECT_EQ(PixelAt(p, 9, 10), kRed);  // not exposed: as painted first
+  ExposeArea(p, 9, 10, 50, 30);
+  EXPECT_EQ(paints(), 2);
+  EXPECT_EQ(PixelAt(p, 9, 10), kGreen);
   XFreePixmap(display_, p);
 }
 
