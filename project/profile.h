@@ -1,9 +1,10 @@
 // Reading one value of a profile (INI) file by section and key, with the rules of the Windows
 // profile functions, for the "Global" section of a project file.
 //
-// Rules: lines end at a line feed (a carriage return before it is a blank); blank lines and lines
-// whose first non-blank character is ";" are skipped; a section starts at a line "[name]" (blanks
-// around the name ignored, anything after "]" ignored); a key line is "key=value", blanks around
+// Rules: lines end at a line feed, a carriage return, or both; blank lines and lines whose first
+// non-blank character is ";" are skipped; a section starts at a line "[name]" (blanks around the
+// name ignored, anything after "]" ignored; without the "]" the name runs to the line's end); a
+// key line is "key=value", blanks around
 // the key and the value removed, and a line without "=" defines no key. Section and key names
 // match without regard to the case of ASCII letters. Only the first section of the name is
 // searched, and in it the first line of the key wins. A value enclosed in a matching pair of

@@ -1,6 +1,7 @@
 #include "platform/gtk/layout.h"
 
 #include <algorithm>
+#include <climits>
 
 namespace gtkui {
 namespace {
@@ -30,8 +31,13 @@ PixelRect DialogClient(const resources::DialogTemplate& t, BaseUnits units) {
 PixelRect DialogPlacement(const resources::DialogTemplate& t, BaseUnits units, PixelRect placed) {
   PixelRect own = DialogClient(t, units);
   if (t.style & resources::dlg::DS_CENTER) {
-    own.x = placed.x + placed.width / 2 - own.width / 2;
-    own.y = placed.y + placed.height / 2 - own.height / 2;
+    // In 64 bits: the placement comes off a line of the protocol and may be anything.
+    auto centre = [](int at, int size, int ownSize) {
+      const long long c = static_cast<long long>(at) + size / 2 - ownSize / 2;
+      return static_cast<int>(std::clamp<long long>(c, INT_MIN, INT_MAX));
+    };
+    own.x = centre(placed.x, placed.width, own.width);
+    own.y = centre(placed.y, placed.height, own.height);
   } else {
     own.x = placed.x;
     own.y = placed.y;

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <climits>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -97,6 +98,10 @@ TEST(Layout, CentredDialogsCentreOnThePlacementOthersTakeItsCorner) {
   gtkui::PixelRect p = gtkui::DialogPlacement(*props, u, placed);
   EXPECT_EQ(p.x, 100);
   EXPECT_EQ(p.y, 50);
+  // Placements at the ends of the range, as a line may carry them, stay in range.
+  gtkui::PixelRect far = gtkui::DialogPlacement(*about, u, {INT_MAX, INT_MIN, INT_MAX, 0});
+  EXPECT_EQ(far.x, INT_MAX);
+  EXPECT_EQ(far.y, INT_MIN);
 }
 
 TEST(Layout, ARightJustifiedPictureKeepsTheControlsBottomRightCorner) {

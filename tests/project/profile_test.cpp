@@ -54,7 +54,27 @@ TEST_F(ProfileReader, SkipsCommentsKeylessLinesAndOtherSections) {
       "Source=before\n[Marker]\nSource=other\n[Global] trailing\n; Source=comment\nSource\n"
       "Source=found\n";
   EXPECT_EQ(Global(file, "Source"), "found");
-  EXPECT_EQ(Global("[Global\nSource=x\n", "Source"), "*");
+}
+
+// As the Windows profile functions read them: a carriage return alone ends a line, and a header
+// without its "]" still opens its section.
+TEST_F(ProfileReader, LoneCarriageReturnsEndLines) {
+  const std::string file = "[Global]\rname1=val1\rname2=\"val2\"\rname3\rname4=a\r[Other]\rB=1\r";
+  EXPECT_EQ(Global(file, "name1"), "val1");
+  EXPECT_EQ(Global(file, "name2"), "val2");
+  EXPECT_EQ(Global(file, "name3"), "*");
+  EXPECT_EQ(Global(file, "name4"), "a");
+  EXPECT_EQ(Global(file, "B"), "*") << "the next header ends the section";
+  EXPECT_EQ(Global("[Other]\nA=1\r[Global]\nA=2\n", "A"), "2") << "mixed with line feeds";
+  EXPECT_EQ(Global("[Global]\r\n\r\nA=1\r\r\n", "A"), "1");
+}
+
+TEST_F(ProfileReader, AHeaderWithoutItsBracketOpensTheSection) {
+  EXPECT_EQ(Global("[Global\nSource=x\n", "Source"), "x");
+  EXPECT_EQ(Global("  [ Global  \r\nSource=x\r\n", "Source"), "x");
+  EXPECT_EQ(Global("[Global\nA=1\n[Other\nSource=x\n", "Source"), "*");
+  EXPECT_EQ(Global("[Globalx\nSource=x\n", "Source"), "*");
+  EXPECT_EQ(Global("[Other\n[Global\nSource=x\n", "Source"), "x");
 }
 
 TEST_F(ProfileReader, MissingFileSectionOrKeyGivesTheDefault) {

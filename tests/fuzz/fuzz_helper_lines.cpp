@@ -1,0 +1,24 @@
+// libFuzzer target: any bytes as the line stream between the plug-in and npklod32-ui
+// (helper_lines_check.h).
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+
+#include "tests/fuzz/seeds.h"
+#include "tests/fuzz/helper_lines_check.h"
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  klp::fuzz::WriteSeeds(klp::fuzz::HelperLinesSeeds());
+  return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  const std::string problem =
+      klp::fuzz::CheckHelperLines({reinterpret_cast<const char*>(data), size});
+  if (!problem.empty()) {
+    std::fprintf(stderr, "%s\n", problem.c_str());
+    std::abort();
+  }
+  return 0;
+}

@@ -1,0 +1,23 @@
+// libFuzzer target: any bytes as what npklod32-ui says while a menu or dialog is up
+// (presenter_check.h).
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+
+#include "tests/fuzz/seeds.h"
+#include "tests/fuzz/presenter_check.h"
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  klp::fuzz::WriteSeeds(klp::fuzz::PresenterSeeds());
+  return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  const std::string problem = klp::fuzz::CheckPresenter({reinterpret_cast<const char*>(data), size});
+  if (!problem.empty()) {
+    std::fprintf(stderr, "%s\n", problem.c_str());
+    std::abort();
+  }
+  return 0;
+}
