@@ -6,8 +6,8 @@ packages=(
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
   libx11-dev libxext-dev libxfixes-dev libpixman-1-dev libglib2.0-dev libgtk-3-dev xdotool
-  qtbase5-dev libqt5webkit5-dev xvfb xauth
-  libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev gstreamer1.0-tools
+  qtbase5-dev libqt5webkit5-dev xvfb xauth time
+  libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev gstreamer1.0-tools gstreamer1.0-x
   gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-bad
   gstreamer1.0-plugins-ugly gstreamer1.0-libav
   emscripten chromium firefox-esr

@@ -10,5 +10,7 @@ bash scripts/build-web.sh build
 (cd build && ctest --output-on-failure -j"$(nproc)")
 # The web runtime in headless Chromium and Firefox.
 bash web/test/run.sh build
+# The page playback benchmark, on a short clip, to keep it working.
+bash tests/bench/page_playback.sh build 1
 bash scripts/build.sh build-asan -DKLP_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug
 (cd build-asan && ASAN_OPTIONS=detect_leaks=1 ctest --output-on-failure -j"$(nproc)")

@@ -85,11 +85,12 @@ cpu_of() {  # cpu_of PID: its user plus system seconds so far
   awk -v hz="$(getconf CLK_TCK)" '{ printf "%.2f", ($14 + $15) / hz }' "/proc/$1/stat"
 }
 
-# run_case NAME COMMAND...: sets proc, xcpu
+# run_case COMMAND...: sets proc, xcpu and status (the command's exit status)
 run_case() {
   start_xvfb
   local times=$work/times
-  /usr/bin/time -f "%U %S" -o "$times" "$@" >/dev/null 2>&1 || true
+  status=0
+  /usr/bin/time -f "%U %S" -o "$times" "$@" >/dev/null 2>&1 || status=$?
   proc=$(tail -n 1 "$times" | awk '{ printf "%.2f", $1 + $2 }')
   xcpu=$(cpu_of "$xvfb_pid")
   stop_xvfb
@@ -108,6 +109,7 @@ plugin() {  # plugin MOVIE WIDTH HEIGHT
   painted=$(awk '/^painted/ { n += $2 } END { print n + 0 }' "$work/stats" 2>/dev/null || echo 0)
 }
 
+failed=0
 printf '%-7s %-10s %-9s %8s %8s %7s %14s\n' movie size player "proc s" "X s" ratio "frames"
 for movie in h264.mp4 mjpeg.avi; do
   for size in 1280x720 640x360 1600x900; do
@@ -115,9 +117,15 @@ for movie in h264.mp4 mjpeg.avi; do
     native "$movie" "$w" "$h"
     base=$(awk -v a="$proc" -v b="$xcpu" 'BEGIN { print a + b }')
     printf '%-7s %-10s %-9s %8s %8s %7s %14s\n' "${movie%%.*}" "$size" native "$proc" "$xcpu" 1.00 "-"
+    [ "$status" = 0 ] || failed=1
     plugin "$movie" "$w" "$h"
     ratio=$(awk -v a="$proc" -v b="$xcpu" -v c="$base" 'BEGIN { printf "%.2f", (a + b) / c }')
     printf '%-7s %-10s %-9s %8s %8s %7s %14s\n' "${movie%%.*}" "$size" plug-in "$proc" "$xcpu" "$ratio" \
       "$painted/$frames"
+    [ "$status" = 0 ] && [ "$painted" -gt 0 ] || failed=1
   done
 done
+if [ "$failed" != 0 ]; then
+  echo "page_playback: a player failed, or the plug-in painted nothing" >&2
+  exit 1
+fi
