@@ -119,6 +119,8 @@ uint32_t* AreaImage::Pixels(Display* display, Visual* visual, int depth, int wid
   if (!display || width <= 0 || height <= 0) return nullptr;
   if (!visual) visual = DefaultVisual(display, DefaultScreen(display));
   if (depth <= 0) depth = DefaultDepth(display, DefaultScreen(display));
+  // Only depth 24 ignores the byte above red, which composed pixels need not clear.
+  if (depth != 24) return nullptr;
   if (!image_ || display != display_ || visual != visual_ || depth != depth_ ||
       width != width_ || height != height_) {
     Release();
@@ -135,8 +137,7 @@ uint32_t* AreaImage::Pixels(Display* display, Visual* visual, int depth, int wid
       return nullptr;
     }
   }
-  // Only depth 24 ignores the byte above blue, which composed pixels need not clear.
-  if (depth_ != 24 || !Direct(image_, visual_)) return nullptr;
+  if (!Direct(image_, visual_)) return nullptr;
   *pitch = static_cast<size_t>(image_->bytes_per_line) / 4;
   return reinterpret_cast<uint32_t*>(image_->data);
 }

@@ -19,7 +19,8 @@ bool PutPixels(Display* display, Drawable drawable, Visual* visual, int depth, i
 
 // The picture of one area on its way to the X server: an image the area's size, in memory
 // shared with the server where it offers MIT-SHM to this client, else in ours (as on a remote
-// display). Pixels are composed straight into it when the visual takes 0x00RRGGBB as it is.
+// display). Pixels are composed straight into it at depth 24 when the visual takes 0x00RRGGBB
+// as it is.
 class AreaImage {
  public:
   AreaImage() = default;

@@ -289,6 +289,8 @@ void CheckAreaImage(Display* display, bool shared) {
     XDestroyImage(got);
     XFreePixmap(display, p);
   }
+  // Other depths take converted pixels.
+  EXPECT_EQ(image.Pixels(display, visual, 32, 40, 30, &pitch), nullptr);
 }
 
 TEST_F(BrowserDesktop, TheAreaImageIsSharedWithTheServer) {
