@@ -55,33 +55,40 @@ HRESULT GraphBase::CheckSeek(const LONGLONG* current, DWORD currentFlags, const 
   return com::S_OK;
 }
 
-std::string PathBytes(LPCWSTR path) {
-  std::u16string_view units(path);
-  bool bytes = std::all_of(units.begin(), units.end(), [](char16_t c) { return c <= 0xFF; });
+std::string Utf8(LPCWSTR s) {
   std::string out;
-  for (size_t i = 0; i < units.size(); ++i) {
-    uint32_t c = units[i];
-    if (bytes || c < 0x80) {
+  for (; *s; ++s) {
+    uint32_t c = *s;
+    if (c >= 0xD800 && c <= 0xDBFF && s[1] >= 0xDC00 && s[1] <= 0xDFFF) {
+      c = 0x10000 + ((c - 0xD800) << 10) + (static_cast<uint32_t>(s[1]) - 0xDC00);
+      ++s;
+    } else if (c >= 0xD800 && c <= 0xDFFF) {
+      c = 0xFFFD;
+    }
+    if (c < 0x80) {
       out += static_cast<char>(c);
-      continue;
-    }
-    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < units.size() && units[i + 1] >= 0xDC00 &&
-        units[i + 1] <= 0xDFFF) {
-      c = 0x10000 + ((c - 0xD800) << 10) + (units[++i] - 0xDC00u);
-    }
-    if (c < 0x800) {
+    } else if (c < 0x800) {
       out += static_cast<char>(0xC0 | (c >> 6));
+      out += static_cast<char>(0x80 | (c & 0x3F));
     } else if (c < 0x10000) {
       out += static_cast<char>(0xE0 | (c >> 12));
       out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+      out += static_cast<char>(0x80 | (c & 0x3F));
     } else {
       out += static_cast<char>(0xF0 | (c >> 18));
       out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
       out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+      out += static_cast<char>(0x80 | (c & 0x3F));
     }
-    out += static_cast<char>(0x80 | (c & 0x3F));
   }
   return out;
+}
+
+std::string PathBytes(LPCWSTR path) {
+  std::u16string_view units(path);
+  if (!std::all_of(units.begin(), units.end(), [](char16_t c) { return c <= 0xFF; }))
+    return Utf8(path);
+  return std::string(units.begin(), units.end());
 }
 
 }  // namespace dshow

@@ -41,6 +41,9 @@ class GraphBase : public IGraphBuilder,
   std::atomic<com::ULONG> refs_{1};
 };
 
+// UTF-16 to UTF-8; an unpaired surrogate becomes U+FFFD.
+std::string Utf8(LPCWSTR s);
+
 // The 16-bit path back to file-system bytes: units up to 0xFF are the bytes the player widened
 // one by one (MultiByteToWideChar); any larger unit means UTF-16, written as UTF-8.
 std::string PathBytes(LPCWSTR path);

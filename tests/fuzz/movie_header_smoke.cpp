@@ -8,12 +8,12 @@
 #include <filesystem>
 #include <fstream>
 #include <numeric>
-#include <random>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "platform/webgraph/movie_header.h"
+#include "tests/fuzz/mutator.h"
 #include "tests/webgraph/movie_bytes.h"
 
 namespace {
@@ -38,48 +38,6 @@ constexpr std::array<std::string_view, 16> kTokens{std::string_view("\0\0\0\0", 
                                                    "LIST",
                                                    "vids"};
 
-class Mutator {
- public:
-  explicit Mutator(const std::vector<std::string>& seeds) : seeds_(seeds) {}
-
-  std::string Next() {
-    std::string bytes = seeds_[Below(seeds_.size())];
-    const size_t steps = 1 + Below(6);
-    for (size_t i = 0; i < steps; ++i) Mutate(bytes);
-    return bytes;
-  }
-
- private:
-  size_t Below(size_t n) { return n == 0 ? 0 : random_() % n; }
-
-  void Mutate(std::string& bytes) {
-    const size_t at = Below(bytes.size() + 1);
-    switch (Below(6)) {
-      case 0:
-        if (!bytes.empty()) bytes[Below(bytes.size())] = static_cast<char>(random_());
-        break;
-      case 1:  // a small change to a byte, as to a size or a count
-        if (!bytes.empty()) bytes[Below(bytes.size())] += static_cast<char>(Below(5)) - 2;
-        break;
-      case 2:
-        bytes.erase(at, Below(16));
-        break;
-      case 3:
-        bytes.replace(at, Below(5), kTokens[Below(kTokens.size())]);
-        break;
-      case 4:  // repeat a stretch: more boxes, elements and chunks
-        bytes.insert(at, bytes.substr(Below(bytes.size() + 1), Below(64)));
-        break;
-      case 5:
-        bytes.resize(Below(bytes.size() + 1));
-        break;
-    }
-  }
-
-  const std::vector<std::string>& seeds_;
-  std::mt19937 random_{20240611};
-};
-
 // What a read must leave: a reduced rate within bounds and a sane count, or *out untouched.
 std::string Check(bool ok, const MovieTiming& t) {
   if (!ok)
@@ -97,7 +55,7 @@ TEST(MovieHeaderSmoke, MutatedSeedsReadSoundly) {
   std::string dir = (std::filesystem::temp_directory_path() / "klp_movie_XXXXXX").string();
   ASSERT_NE(mkdtemp(dir.data()), nullptr);
   const std::string path = dir + "/movie";
-  Mutator mutator(seeds);
+  klp::fuzz::Mutator mutator(seeds, {kTokens.begin(), kTokens.end()}, 20240611, {6, 16, 64});
   int read = 0;
   for (int i = 0; i < 4000; ++i) {
     const std::string bytes = i < int(seeds.size()) ? seeds[i] : mutator.Next();

@@ -6,6 +6,7 @@
 #include "platform/gtk/presenter.h"
 #include "platform/gtk/protocol.h"
 #include "platform/sim/sim_desktop.h"
+#include "tests/gtk/presenter_desk.h"
 #include "platform/win/win.h"
 #include "resources/resources.h"
 #include "tests/fuzz/scripted_helper.h"
@@ -13,20 +14,7 @@
 namespace klp::fuzz {
 namespace {
 
-// The scripted desktop with its menus and dialogs presented through a presenter.
-class Desk : public sim::SimDesktop {
- public:
-  Desk() : presenter(gtkui::Presenter::Options{"npklod32-ui", 600000, 600000}) {}
-  win::UINT_PTR TrackMenu(const win::Menu& menu, win::UINT, win::POINT at, win::HWND) override {
-    return presenter.TrackMenu(menu, at, owner);
-  }
-  void RunDialog(win::HWND dialog) override {
-    presenter.RunDialog(dialog, Find(dialog)->rect, owner);
-  }
-
-  gtkui::Presenter presenter;
-  gtkui::Owner owner;
-};
+using Desk = klp::test::PresenterDesk;
 
 // Ends on OK, Cancel and the close box; any other button checks or unchecks the box that shows
 // anchors, so that the helper is sent states to update.
@@ -58,7 +46,7 @@ std::string CheckPresenter(std::string_view bytes) {
     at += script.reads.back();
   }
 
-  Desk desk;
+  Desk desk(gtkui::Presenter::Options{"npklod32-ui", 600000, 600000});
   desk.owner.tag = &desk;
   desk.owner.window = 77;
   const win::HWND owner = desk.CreateBrowserWindow(0, 0, 320, 240);

@@ -18,6 +18,7 @@
 #include "platform/gtk/presenter.h"
 #include "platform/gtk/protocol.h"
 #include "platform/sim/sim_desktop.h"
+#include "tests/gtk/presenter_desk.h"
 #include "platform/win/win.h"
 #include "resources/resources.h"
 
@@ -127,20 +128,7 @@ TEST(Layout, MnemonicMarkersBecomeTheToolkitsOwn) {
 
 // --- Presenter --------------------------------------------------------------------------------
 
-// The scripted desktop with its menus and dialogs presented through a presenter.
-class Desk : public sim::SimDesktop {
- public:
-  explicit Desk(gtkui::Presenter::Options o) : presenter(std::move(o)) {}
-  win::UINT_PTR TrackMenu(const win::Menu& menu, win::UINT, win::POINT at, win::HWND) override {
-    return presenter.TrackMenu(menu, at, owner);
-  }
-  void RunDialog(win::HWND dialog) override {
-    presenter.RunDialog(dialog, Find(dialog)->rect, owner);
-  }
-
-  gtkui::Presenter presenter;
-  gtkui::Owner owner;
-};
+using Desk = klp::test::PresenterDesk;
 
 // What the test dialog procedure saw.
 struct ProcRecord {
