@@ -16,6 +16,7 @@
 namespace klp::host {
 namespace {
 
+using ::testing::_;
 using ::testing::ElementsAre;
 using ::testing::Contains;
 using ::testing::IsEmpty;
@@ -80,6 +81,15 @@ class PageLife : public PluginTest {
 
   void Click(NPP instance, int x, int y) { test::ClickAt(host.plugin(), instance, x, y); }
 
+  // The events of one kind that the page heard, in order. Marks passed within one tick fire all
+  // markers before all events, so the order across kinds depends on how late the tick came.
+  std::vector<std::string> Heard(NPP instance, const std::string& kind) {
+    std::vector<std::string> heard;
+    for (const std::string& e : host.Events(instance))
+      if (e.rfind(kind + "(", 0) == 0) heard.push_back(e);
+    return heard;
+  }
+
   JRIEnv* env() { return host.runtime().env(); }
   jstring Text(const char* s) { return host.runtime().NewString(s); }
 };
@@ -88,9 +98,10 @@ TEST_F(PageLife, PlaysClicksCommandsAndEnds) {
   NPP m1 = Open("m1", /*autoplay=*/true);
   jref peer = host.PeerOf(m1);
   ASSERT_TRUE(LiveUntil([&] { return Saw(m1, "OnKLEvent(m1_OnKLEvent, gong)"); }));
-  EXPECT_THAT(host.Events(m1),
-              ElementsAre("OnMarker(m1_OnMarker, start)", "OnKLEvent(m1_OnKLEvent, bell)",
-                          "OnMarker(m1_OnMarker, middle)", "OnKLEvent(m1_OnKLEvent, gong)"));
+  EXPECT_THAT(Heard(m1, "OnMarker"),
+              ElementsAre("OnMarker(m1_OnMarker, start)", "OnMarker(m1_OnMarker, middle)"));
+  EXPECT_THAT(Heard(m1, "OnKLEvent"),
+              ElementsAre("OnKLEvent(m1_OnKLEvent, bell)", "OnKLEvent(m1_OnKLEvent, gong)"));
 
   // A click on the moving anchor activates it and pauses the movie.
   Click(m1, 80, 75);
@@ -103,11 +114,9 @@ TEST_F(PageLife, PlaysClicksCommandsAndEnds) {
   ASSERT_EQ(host.exports().native_Play(env(), peer, -1), 1);
   ASSERT_TRUE(LiveUntil([&] { return Traced(m1, "<EC_COMPLETE>"); }));
   host.RunFor(200);
-  EXPECT_THAT(host.Events(m1),
-              ElementsAre("OnMarker(m1_OnMarker, start)", "OnKLEvent(m1_OnKLEvent, bell)",
-                          "OnMarker(m1_OnMarker, middle)", "OnKLEvent(m1_OnKLEvent, gong)",
-                          "OnActivateAnchor(m1_OnActivateAnchor, door)",
-                          "OnMarker(m1_OnMarker, late)"));
+  EXPECT_THAT(host.Events(m1), ElementsAre(_, _, _, _,
+                                           "OnActivateAnchor(m1_OnActivateAnchor, door)",
+                                           "OnMarker(m1_OnMarker, late)"));
 
   // To a marker, play, pause and stop through the natives.
   ASSERT_EQ(host.exports().native_EnableMarker(env(), peer, Text("middle")), 1);
@@ -135,13 +144,13 @@ TEST_F(PageLife, TwoPlayersOnOnePageBothPlayTickAndEnd) {
   ASSERT_TRUE(LiveUntil([&] { return Traced(a, "<EC_COMPLETE>") && Traced(b, "<EC_COMPLETE>"); }));
   host.RunFor(200);
   for (NPP instance : {a, b}) {
-    std::vector<std::string> events = host.Events(instance);
     std::string n = instance == a ? "a" : "b";
-    EXPECT_THAT(events, ElementsAre("OnMarker(" + n + "_OnMarker, start)",
-                                    "OnKLEvent(" + n + "_OnKLEvent, bell)",
-                                    "OnMarker(" + n + "_OnMarker, middle)",
-                                    "OnKLEvent(" + n + "_OnKLEvent, gong)",
-                                    "OnMarker(" + n + "_OnMarker, late)"));
+    EXPECT_THAT(Heard(instance, "OnMarker"), ElementsAre("OnMarker(" + n + "_OnMarker, start)",
+                                                         "OnMarker(" + n + "_OnMarker, middle)",
+                                                         "OnMarker(" + n + "_OnMarker, late)"));
+    EXPECT_THAT(Heard(instance, "OnKLEvent"), ElementsAre("OnKLEvent(" + n + "_OnKLEvent, bell)",
+                                                          "OnKLEvent(" + n + "_OnKLEvent, gong)"));
+    EXPECT_EQ(host.Events(instance).size(), 5u);
   }
 }
 
