@@ -333,10 +333,10 @@ class BrowserDesktop final : public win::Desktop {
                           win::HWND owner) override {
     return presentation_->TrackMenu(menu, at, AreaContaining(owner));
   }
-  void RunDialog(win::HWND dialog) override {
+  bool RunDialog(win::HWND dialog) override {
     const win::Dialog* d = FindDialog(dialog);
     win::Window* w = Find(dialog);
-    if (d && w) presentation_->RunDialog(dialog, w->rect, AreaContaining(d->owner));
+    return d && w && presentation_->RunDialog(dialog, w->rect, AreaContaining(d->owner));
   }
 
   std::map<NPP, std::unique_ptr<Area>> areas_;

@@ -70,9 +70,10 @@ class Presentation {
   virtual void RemoveTimeout(unsigned id) {}
 
   // Menus and dialogs, modal (see win::Desktop::TrackMenu and RunDialog); the default presents
-  // nothing.
+  // nothing. A presentation that cannot wait shows them and returns at once: TrackMenu with no
+  // command (the choice is posted later as WM_COMMAND to the area window), RunDialog with true.
   virtual win::UINT_PTR TrackMenu(const win::Menu& menu, win::POINT at, Area* owner) { return 0; }
-  virtual void RunDialog(win::HWND dialog, win::RECT placement, Area* owner) {}
+  virtual bool RunDialog(win::HWND dialog, win::RECT placement, Area* owner) { return false; }
   virtual bool Modal() const { return false; }
   virtual void EndModal(NPP instance) {}
 };

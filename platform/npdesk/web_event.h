@@ -14,6 +14,12 @@ enum WebEventType : int32_t {
   kWebPointerMove = 4,
   kWebPointerEnter = 5,
   kWebPointerLeave = 6,
+  // Answers to the menu or dialog the module asked the host to show (klp_show_menu,
+  // klp_show_dialog):
+  kWebMenuChoice = 7,   // the menu closed; button: the command chosen, 0 for none
+  kWebDialogClick = 8,  // button: the control clicked, checked or toggled
+  kWebDialogKey = 9,    // button: 13 Enter, 27 Escape
+  kWebDialogClose = 10,  // the dialog's close box
 };
 
 // Modifier and button bits of WebEvent::state.
@@ -29,7 +35,8 @@ struct WebEvent {
   int32_t y;       //                              and top
   int32_t width;   // paint: the rectangle's size
   int32_t height;
-  int32_t button;  // pointer down and up: 0 left, 1 middle, 2 right (the page's numbering)
+  int32_t button;  // pointer down and up: 0 left, 1 middle, 2 right (the page's numbering);
+                   // menu and dialog answers: see above
   int32_t state;   // kWeb* bits: buttons held and modifiers
   uint8_t* pixels;  // paint: width x height pixels, 4 bytes each, R, G, B, alpha, rows top first
 };

@@ -1,12 +1,23 @@
 // The browser desktop's presentation in the web host: the host's events (web_event.h) become
 // pointer events and paints into the pixels it gives, and cursors become CSS cursors made by the
-// host's script (klp_area_cursor). Menus and dialogs are not presented here: the menu closes
-// without a choice and a dialog cannot run.
+// host's script (klp_area_cursor).
+//
+// Menus and dialogs are drawn by the host's script from descriptions in JSON. A page cannot wait
+// for the user inside a call, so both are shown without waiting: the menu's choice comes back as
+// an event and is posted to the area window as WM_COMMAND, and a dialog lingers after
+// DialogBoxParamA, fed by the host's dialog events until its procedure ends it. One menu or
+// dialog is up at a time in the page; meanwhile the desktop keeps mouse input from every area.
+#include <algorithm>
 #include <array>
 #include <cstdint>
+#include <cstdio>
+#include <string>
+#include <string_view>
+#include <vector>
 
 #include "platform/npdesk/presentation.h"
 #include "platform/npdesk/web_event.h"
+#include "platform/win/desktop.h"
 #include "resources/resources.h"
 
 extern "C" {
@@ -14,11 +25,22 @@ extern "C" {
 // picture of size x size pixels (R, G, B, alpha) with its hot spot at (hotX, hotY).
 void klp_area_cursor(void* instance, int32_t kind, const uint8_t* rgba, int32_t size,
                      int32_t hotX, int32_t hotY);
+// Shows the pop-up menu `items` (JSON) with its top left corner at (x, y) of the area.
+void klp_show_menu(void* instance, int32_t x, int32_t y, const char* items);
+// Shows the dialog `description` (JSON); the picture of its picture control, if any, is width x
+// height pixels of R, G, B, alpha.
+void klp_show_dialog(void* instance, const char* description, const uint8_t* picture,
+                     int32_t width, int32_t height);
+// The open dialog's check boxes and radio buttons took these states (JSON: id to state).
+void klp_dialog_checks(void* instance, const char* states);
+// The instance's menu or dialog has ended: take it down.
+void klp_modal_closed(void* instance);
 }
 
 namespace npdesk {
 
-static_assert(offsetof(WebEvent, pixels) == 28, "the host's script writes these fields");
+static_assert(sizeof(void*) != 4 || offsetof(WebEvent, pixels) == 28,
+              "the host's script writes these fields");
 
 namespace {
 
@@ -43,6 +65,132 @@ PointerEvent::Button ButtonOf(int32_t button) {
     default:
       return PointerEvent::Button::kNone;
   }
+}
+
+// s as a JSON string. Resource texts are single bytes; those beyond ASCII are taken as Latin-1.
+std::string Quoted(std::string_view s) {
+  std::string out = "\"";
+  for (unsigned char c : s) {
+    if (c == '"' || c == '\\') {
+      out += '\\';
+      out += static_cast<char>(c);
+    } else if (c < 0x20 || c >= 0x7F) {
+      char escaped[8];
+      std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
+      out += escaped;
+    } else {
+      out += static_cast<char>(c);
+    }
+  }
+  return out + "\"";
+}
+
+std::string MenuJson(const win::Menu& menu) {
+  std::string out = "[";
+  for (const win::MenuItem& item : menu.items) {
+    if (out.size() > 1) out += ',';
+    if (item.flags & win::MF_SEPARATOR) {
+      out += "{\"separator\":true}";
+      continue;
+    }
+    out += "{\"command\":" + std::to_string(item.id) + ",\"text\":" + Quoted(item.text) +
+           ",\"enabled\":" + (item.Selectable() ? "true" : "false") + "}";
+  }
+  return out + "]";
+}
+
+std::string ChecksJson(const win::Dialog& d) {
+  std::string out = "{";
+  for (const auto& [id, state] : d.checks) {
+    if (out.size() > 1) out += ',';
+    out += "\"" + std::to_string(id) + "\":" + std::to_string(state);
+  }
+  return out + "}";
+}
+
+const char* KindName(resources::ControlKind kind) {
+  using resources::ControlKind;
+  switch (kind) {
+    case ControlKind::GroupBox: return "group";
+    case ControlKind::AutoCheckBox: return "check";
+    case ControlKind::AutoRadioButton: return "radio";
+    case ControlKind::PushButton: return "button";
+    case ControlKind::DefPushButton: return "default";
+    case ControlKind::Text: return "text";
+    case ControlKind::Picture: return "picture";
+  }
+  return "text";
+}
+
+const char* AlignName(uint32_t style) {
+  switch (style & 0x3) {
+    case resources::dlg::SS_CENTER: return "center";
+    case resources::dlg::SS_RIGHT: return "right";
+    default: return "left";
+  }
+}
+
+std::string Rect(int x, int y, int w, int h) {
+  return "[" + std::to_string(x) + "," + std::to_string(y) + "," + std::to_string(w) + "," +
+         std::to_string(h) + "]";
+}
+
+// The dialog as the host builds it: the template in dialog units, where the module placed its
+// own window (pixels, relative to the area), and the check marks.
+std::string DialogJson(const win::Dialog& d, const win::RECT& placed) {
+  const resources::DialogTemplate& t = *d.tmpl;
+  using namespace resources::dlg;
+  std::string out = "{\"template\":" + std::to_string(t.id) + ",\"caption\":" +
+                    Quoted(t.caption ? t.caption : "") + ",\"font\":" +
+                    Quoted(t.font ? t.font : "") + ",\"points\":" + std::to_string(t.pointSize) +
+                    ",\"closeBox\":" + ((t.style & WS_SYSMENU) ? "true" : "false") +
+                    ",\"centred\":" + ((t.style & DS_CENTER) ? "true" : "false") +
+                    ",\"size\":[" + std::to_string(t.cx) + "," + std::to_string(t.cy) + "]" +
+                    ",\"placement\":" +
+                    Rect(placed.left, placed.top, placed.right - placed.left,
+                         placed.bottom - placed.top) +
+                    ",\"controls\":[";
+  for (size_t i = 0; i < t.controlCount; ++i) {
+    const resources::DialogControl& c = t.controls[i];
+    if (i) out += ',';
+    out += "{\"id\":" + std::to_string(c.id) + ",\"kind\":\"" + KindName(c.kind) +
+           "\",\"text\":" + Quoted(c.text ? c.text : "") + ",\"rect\":" +
+           Rect(c.x, c.y, c.cx, c.cy) + ",\"align\":\"" + AlignName(c.style) +
+           "\",\"group\":" + ((c.style & WS_GROUP) ? "true" : "false") +
+           ",\"rightJust\":" + ((c.style & SS_RIGHTJUST) ? "true" : "false") + "}";
+  }
+  return out + "],\"checks\":" + ChecksJson(d) + "}";
+}
+
+// The first picture of the template as R, G, B, alpha pixels.
+std::vector<uint8_t> PicturePixels(const resources::DialogTemplate& t, int* width, int* height) {
+  *width = *height = 0;
+  for (size_t i = 0; i < t.controlCount; ++i) {
+    if (t.controls[i].kind != resources::ControlKind::Picture) continue;
+    const resources::Bitmap* b = resources::FindBitmap(t.controls[i].image);
+    if (!b) continue;
+    std::vector<uint8_t> out(static_cast<size_t>(b->width) * b->height * 4);
+    for (int y = 0; y < b->height; ++y)
+      for (int x = 0; x < b->width; ++x) {
+        uint32_t rgb = b->Rgb(x, y);
+        uint8_t* p = &out[(static_cast<size_t>(y) * b->width + x) * 4];
+        p[0] = static_cast<uint8_t>(rgb >> 16);
+        p[1] = static_cast<uint8_t>(rgb >> 8);
+        p[2] = static_cast<uint8_t>(rgb);
+        p[3] = 0xFF;
+      }
+    *width = b->width;
+    *height = b->height;
+    return out;
+  }
+  return {};
+}
+
+// A point of the desktop relative to the area.
+win::POINT InArea(const Area& a, win::POINT screen) {
+  win::POINT origin{0, 0};
+  win::ClientToScreen(a.hwnd, &origin);
+  return win::POINT{screen.x - origin.x, screen.y - origin.y};
 }
 
 // A monochrome resource cursor as pixels: white where the XOR mask is set, black where both
@@ -93,6 +241,12 @@ class WebPresentation final : public Presentation {
         p.kind = e.type == kWebPointerEnter ? PointerEvent::Kind::kEnter
                                             : PointerEvent::Kind::kLeave;
         return DeliverPointer(a, p);
+      case kWebMenuChoice:
+        return MenuChosen(a, static_cast<win::UINT_PTR>(static_cast<uint32_t>(e.button)));
+      case kWebDialogClick:
+      case kWebDialogKey:
+      case kWebDialogClose:
+        return DialogInput(a, e);
       default:
         return 0;
     }
@@ -115,7 +269,93 @@ class WebPresentation final : public Presentation {
   // The page shows the video itself, above the area's picture.
   bool ComposesChildren() const override { return false; }
 
+  win::UINT_PTR TrackMenu(const win::Menu& menu, win::POINT at, Area* owner) override {
+    if (!owner || Refused(*owner, "menu")) return 0;
+    open_ = Open{Open::Kind::kMenu, owner->instance, nullptr, {}};
+    for (const win::MenuItem& item : menu.items)
+      if (item.Selectable()) open_.commands.push_back(item.id);
+    win::POINT p = InArea(*owner, at);
+    klp_show_menu(owner->instance, p.x, p.y, MenuJson(menu).c_str());
+    return 0;
+  }
+
+  bool RunDialog(win::HWND dialog, win::RECT placement, Area* owner) override {
+    const win::Dialog* d = win::Desktop::Current()->FindDialog(dialog);
+    if (!d || !owner || Refused(*owner, "dialog")) return false;
+    open_ = Open{Open::Kind::kDialog, owner->instance, dialog, {}};
+    win::POINT topLeft = InArea(*owner, win::POINT{placement.left, placement.top});
+    win::RECT placed{topLeft.x, topLeft.y, topLeft.x + placement.right - placement.left,
+                     topLeft.y + placement.bottom - placement.top};
+    int width = 0, height = 0;
+    std::vector<uint8_t> picture = PicturePixels(*d->tmpl, &width, &height);
+    klp_show_dialog(owner->instance, DialogJson(*d, placed).c_str(),
+                    picture.empty() ? nullptr : picture.data(), width, height);
+    return true;
+  }
+
+  bool Modal() const override { return open_.kind != Open::Kind::kNone; }
+
+  // The instance goes: its dialog is destroyed without a command, its menu without a choice.
+  void EndModal(NPP instance) override {
+    if (open_.kind == Open::Kind::kNone || open_.instance != instance) return;
+    if (open_.dialog) win::Desktop::Current()->DiscardDialog(open_.dialog);
+    Close();
+  }
+
  private:
+  struct Open {
+    enum class Kind { kNone, kMenu, kDialog };
+    Kind kind = Kind::kNone;
+    NPP instance = nullptr;
+    win::HWND dialog = nullptr;
+    std::vector<win::UINT_PTR> commands;  // the menu's enabled items
+  };
+
+  bool Refused(Area& owner, const char* what) {
+    if (!Modal()) return false;
+    std::string line = std::string("! klp.js: a menu or dialog is already open; the ") + what +
+                       " was not shown";
+    Trace(owner.instance, line.c_str());
+    return true;
+  }
+
+  void Close() {
+    NPP instance = open_.instance;
+    open_ = Open{};
+    klp_modal_closed(instance);
+  }
+
+  // Only an enabled item of the menu on show can be chosen.
+  int16_t MenuChosen(Area& a, win::UINT_PTR command) {
+    if (open_.kind != Open::Kind::kMenu || open_.instance != a.instance) return 0;
+    bool offered = std::find(open_.commands.begin(), open_.commands.end(), command) !=
+                   open_.commands.end();
+    Close();
+    if (command && offered)
+      win::PostMessageA(a.hwnd, win::WM_COMMAND, win::MAKEWPARAM(static_cast<unsigned>(command), 0),
+                        0);
+    return 1;
+  }
+
+  int16_t DialogInput(Area& a, const WebEvent& e) {
+    if (open_.kind != Open::Kind::kDialog || open_.instance != a.instance) return 0;
+    win::Desktop* desktop = win::Desktop::Current();
+    win::HWND dialog = open_.dialog;
+    if (e.type == kWebDialogClick) {
+      desktop->ClickDialogControl(dialog, e.button);
+    } else if (e.type == kWebDialogClose) {
+      desktop->CloseDialog(dialog);
+    } else if (e.button == 13 || e.button == 27) {
+      desktop->PressDialogKey(dialog, e.button == 13 ? win::VK_RETURN : win::VK_ESCAPE);
+    }
+    if (open_.dialog != dialog) return 1;  // the input ended the instance meanwhile
+    if (const win::Dialog* d = desktop->FindDialog(dialog))
+      klp_dialog_checks(a.instance, ChecksJson(*d).c_str());
+    else
+      Close();
+    return 1;
+  }
+
   static int16_t Paint(Area& a, const WebEvent& e) {
     if (!e.pixels || e.width <= 0 || e.height <= 0) return 0;
     win::RECT r{e.x, e.y, e.x + e.width, e.y + e.height};
@@ -136,6 +376,8 @@ class WebPresentation final : public Presentation {
     }
     return 1;
   }
+
+  Open open_;
 };
 
 }  // namespace

@@ -153,8 +153,9 @@ class X11Presentation final : public Presentation {
   win::UINT_PTR TrackMenu(const win::Menu& menu, win::POINT at, Area* owner) override {
     return Presenter().TrackMenu(menu, at, OwnerOf(owner));
   }
-  void RunDialog(win::HWND dialog, win::RECT placement, Area* owner) override {
+  bool RunDialog(win::HWND dialog, win::RECT placement, Area* owner) override {
     Presenter().RunDialog(dialog, placement, OwnerOf(owner));
+    return false;
   }
   bool Modal() const override { return presenter_ && presenter_->Busy(); }
   void EndModal(NPP instance) override {

@@ -153,7 +153,7 @@ SimDesktop::DialogScript& SimDesktop::DialogScript::Then(std::function<void(win:
 
 void SimDesktop::QueueDialog(DialogScript script) { dialogScripts_.push_back(std::move(script)); }
 
-void SimDesktop::RunDialog(win::HWND dialog) {
+bool SimDesktop::RunDialog(win::HWND dialog) {
   DialogScript script;
   if (!dialogScripts_.empty()) {
     script = std::move(dialogScripts_.front());
@@ -168,6 +168,7 @@ void SimDesktop::RunDialog(win::HWND dialog) {
   shown.checksShown = rec->checks;
   size_t index = dialogsShown_.size();
   dialogsShown_.push_back(std::move(shown));
+  if (dialogsLinger_) return true;
   size_t played = 0;
   for (auto& step : script.steps_) {
     rec = FindDialog(dialog);
@@ -182,6 +183,7 @@ void SimDesktop::RunDialog(win::HWND dialog) {
     done.ended = rec->ended;
     done.result = rec->result;
   }
+  return false;
 }
 
 win::HDC SimDesktop::PaintSurface(win::Window& window) {

@@ -77,6 +77,9 @@ class SimDesktop : public win::Desktop {
     std::vector<std::function<void(SimDesktop&, win::HWND)>> steps_;
   };
   void QueueDialog(DialogScript script);
+  // Dialogs are shown and left open, as a page shows them: DialogBoxParamA returns at once and
+  // the test gives the input through ClickDialogControl, PressDialogKey and CloseDialog.
+  void LeaveDialogsOpen() { dialogsLinger_ = true; }
   struct ShownDialog {
     unsigned templateId = 0;
     std::string caption;
@@ -108,7 +111,7 @@ class SimDesktop : public win::Desktop {
   win::DWORD Milliseconds() override { return now_; }
   win::UINT_PTR TrackMenu(const win::Menu& menu, win::UINT flags, win::POINT screen,
                           win::HWND owner) override;
-  void RunDialog(win::HWND dialog) override;
+  bool RunDialog(win::HWND dialog) override;
 
  private:
   static win::LRESULT BrowserProc(win::HWND, win::UINT, win::WPARAM, win::LPARAM);
@@ -136,6 +139,7 @@ class SimDesktop : public win::Desktop {
   std::vector<ShownMenu> menusShown_;
   std::deque<DialogScript> dialogScripts_;
   std::vector<ShownDialog> dialogsShown_;
+  bool dialogsLinger_ = false;
 };
 
 }  // namespace sim

@@ -56,6 +56,7 @@ struct Dialog {
   std::map<int, UINT> checks;  // check boxes and radio buttons by id
   bool ended = false;
   INT_PTR result = 0;
+  bool lingers = false;  // left open by DialogBoxParamA: destroyed by the input that ends it
 };
 
 // A memory device context and the bitmap selected into it.
@@ -92,6 +93,8 @@ class Desktop {
   bool ClickDialogControl(HWND dialog, int id);  // a button, check box or radio button
   bool PressDialogKey(HWND dialog, UINT vk);      // VK_RETURN or VK_ESCAPE
   bool CloseDialog(HWND dialog);                  // the caption's close box
+  // Destroys the dialog without ending it (its owner goes away): no command reaches it.
+  void DiscardDialog(HWND dialog);
   const Dialog* FindDialog(HWND dialog) const;
 
   // Bitmaps and memory DCs alive, for leak checks.
@@ -115,9 +118,11 @@ class Desktop {
   // Presents a pop-up menu at a screen point until it closes; returns the command chosen, 0 for
   // none. The default presents nothing.
   virtual UINT_PTR TrackMenu(const Menu& menu, UINT flags, POINT screen, HWND owner) { return 0; }
-  // Runs an open dialog: feeds it the user's input until it has ended (Dialog::ended). Returns
-  // with the dialog still open when the backend cannot present it (the default).
-  virtual void RunDialog(HWND dialog) {}
+  // Runs an open dialog: feeds it the user's input until it has ended (Dialog::ended), then
+  // returns false. Returns with the dialog still open when the backend cannot present it (the
+  // default). A backend that cannot wait (a web page) shows the dialog and returns true at once:
+  // the dialog then lingers after DialogBoxParamA and goes when the input calls above end it.
+  virtual bool RunDialog(HWND dialog) { return false; }
 
  // State kept by the win layer (win.cpp); backends read it through Find and Windows.
   struct Timer {

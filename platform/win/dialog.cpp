@@ -70,8 +70,15 @@ void ClearRadioGroup(Dialog& rec, size_t i) {
       rec.checks[t.controls[k].id] = BST_UNCHECKED;
 }
 
+// A lingering dialog goes once its input has ended it.
+void Settle(HWND dialog) {
+  const Dialog* rec = Record(dialog);
+  if (rec && rec->ended && rec->lingers) Desktop::Current()->DiscardDialog(dialog);
+}
+
 bool SendButtonClick(HWND dialog, int id) {
   SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(static_cast<unsigned>(id), BN_CLICKED), 0);
+  Settle(dialog);
   return true;
 }
 
@@ -123,7 +130,14 @@ bool Desktop::CloseDialog(HWND dialog) {
   Dialog* rec = OpenDialog(dialog);
   if (!rec || !(rec->tmpl->style & resources::dlg::WS_SYSMENU)) return false;
   SendMessageA(dialog, WM_CLOSE, 0, 0);
+  Settle(dialog);
   return true;
+}
+
+void Desktop::DiscardDialog(HWND dialog) {
+  if (!dialogs_.count(dialog)) return;
+  if (Find(dialog)) DestroyWindow(dialog);
+  dialogs_.erase(dialog);
 }
 
 INT_PTR DialogBoxParamA(HINSTANCE instance, const char* templateName, HWND owner, DLGPROC proc,
@@ -149,11 +163,16 @@ INT_PTR DialogBoxParamA(HINSTANCE instance, const char* templateName, HWND owner
   for (size_t i = 0; i < t->controlCount; ++i)
     if (t->controls[i].Checkable()) rec.checks[t->controls[i].id] = BST_UNCHECKED;
   SendMessageA(dialog, WM_INITDIALOG, 0, initParam);
-  if (!rec.ended) d->RunDialog(dialog);
+  if (!rec.ended && d->RunDialog(dialog)) {
+    // Shown without waiting: the result is not known yet.
+    if (Dialog* open = OpenDialog(dialog)) {
+      open->lingers = true;
+      return 0;
+    }
+  }
   const Dialog* done = Record(dialog);
   INT_PTR result = done && done->ended ? done->result : -1;
-  DestroyWindow(dialog);
-  d->dialogs_.erase(dialog);
+  d->DiscardDialog(dialog);
   return result;
 }
 

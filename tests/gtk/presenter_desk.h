@@ -15,8 +15,9 @@ class PresenterDesk : public sim::SimDesktop {
   win::UINT_PTR TrackMenu(const win::Menu& menu, win::UINT, win::POINT at, win::HWND) override {
     return presenter.TrackMenu(menu, at, owner);
   }
-  void RunDialog(win::HWND dialog) override {
+  bool RunDialog(win::HWND dialog) override {
     presenter.RunDialog(dialog, Find(dialog)->rect, owner);
+    return false;
   }
 
   gtkui::Presenter presenter;

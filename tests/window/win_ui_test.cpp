@@ -70,6 +70,47 @@ TEST_F(WinUiTest, TheDialogManagerTurnsInputIntoCommands) {
   EXPECT_EQ(win::DialogBoxParamA(kModule, win::MAKEINTRESOURCEA(108), owner, &Recorder, 0), -1);
 }
 
+int g_destroyed;
+win::HWND g_dialog;
+
+win::INT_PTR Counter(win::HWND dialog, win::UINT msg, win::WPARAM wParam, win::LPARAM lParam) {
+  g_destroyed += msg == win::WM_DESTROY;
+  if (msg == win::WM_INITDIALOG) g_dialog = dialog;
+  return Recorder(dialog, msg, wParam, lParam);
+}
+
+TEST_F(WinUiTest, ADialogShownWithoutWaitingLingersUntilItsInputEndsIt) {
+  using namespace resources;
+  desk.LeaveDialogsOpen();
+  g_count = 0;
+  g_destroyed = 0;
+  auto open = [&] {
+    EXPECT_EQ(win::DialogBoxParamA(kModule, win::MAKEINTRESOURCEA(IDD_PROPERTIES), owner, &Counter, 0),
+              0);
+    return g_dialog;
+  };
+  win::HWND dialog = open();
+  ASSERT_TRUE(win::IsWindow(dialog)) << "still open after DialogBoxParamA";
+  EXPECT_TRUE(desk.ClickDialogControl(dialog, IDC_DOUBLECLICK));
+  EXPECT_EQ(win::IsDlgButtonChecked(dialog, IDC_DOUBLECLICK), win::BST_CHECKED);
+  EXPECT_TRUE(desk.PressDialogKey(dialog, win::VK_ESCAPE)) << "handled as IDCANCEL, not ended";
+  EXPECT_TRUE(win::IsWindow(dialog));
+  EXPECT_TRUE(desk.PressDialogKey(dialog, win::VK_RETURN));
+  EXPECT_FALSE(win::IsWindow(dialog)) << "ended by OK: gone";
+  EXPECT_EQ(desk.FindDialog(dialog), nullptr);
+  EXPECT_FALSE(desk.ClickDialogControl(dialog, IDC_SHOWANCHOR));
+  EXPECT_EQ(g_destroyed, 1);
+
+  // Its owner goes away: destroyed with no command.
+  dialog = open();
+  int commands = g_count;
+  desk.DiscardDialog(dialog);
+  EXPECT_FALSE(win::IsWindow(dialog));
+  EXPECT_EQ(desk.FindDialog(dialog), nullptr);
+  EXPECT_EQ(g_count, commands);
+  EXPECT_EQ(g_destroyed, 2);
+}
+
 TEST_F(WinUiTest, ABitmapCannotBeDeletedWhileSelected) {
   win::HBITMAP bitmap = win::LoadBitmapA(kModule, win::MAKEINTRESOURCEA(resources::IDB_IDLE));
   win::HDC dc = win::CreateCompatibleDC(nullptr);

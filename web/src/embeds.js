@@ -198,6 +198,7 @@ const moduleHost = {
     if (m) mediaCalls[call](m, ...(call === 'close' ? [id] : args));
   },
   areaCursor: (...a) => bridge.areaCursor(...a),
+  modal(npp, call, ...args) { host.instances.get(npp)?.[call](...args); },
 };
 
 async function loadModule() {

@@ -1,5 +1,5 @@
-// What the module imports from the page: the media element (platform/webgraph) and the area's
-// cursor (platform/npdesk). Each call is handed to the host object given to the module factory
+// What the module imports from the page: the media element (platform/webgraph), the area's
+// cursor, menu and dialogs (platform/npdesk). Each call is handed to the host object given to the module factory
 // as Module.klpHost (host.js).
 mergeInto(LibraryManager.library, {
   klp_media_open: function (path, width, height, duration, status) {
@@ -23,4 +23,17 @@ mergeInto(LibraryManager.library, {
   klp_area_cursor: function (instance, kind, rgba, size, hotX, hotY) {
     Module['klpHost'].areaCursor(instance, kind, rgba, size, hotX, hotY);
   },
+  klp_show_menu: function (instance, x, y, items) {
+    Module['klpHost'].modal(instance, 'showMenu', x, y, JSON.parse(UTF8ToString(items)));
+  },
+  klp_show_dialog: function (instance, description, rgba, width, height) {
+    const picture = rgba ? {
+      width, height, pixels: new Uint8ClampedArray(HEAPU8.slice(rgba, rgba + width * height * 4)),
+    } : null;
+    Module['klpHost'].modal(instance, 'showDialog', JSON.parse(UTF8ToString(description)), picture);
+  },
+  klp_dialog_checks: function (instance, states) {
+    Module['klpHost'].modal(instance, 'dialogChecks', JSON.parse(UTF8ToString(states)));
+  },
+  klp_modal_closed: function (instance) { Module['klpHost'].modal(instance, 'modalClosed'); },
 });

@@ -77,6 +77,7 @@ class PlayerInstance {
     const save = mem.alloc(4);
     host.callPlugin('destroy', this.npp, save);
     mem.free(save);
+    this.modalClosed();
     for (const t of this.timers.values()) clearInterval(t.handle);
     this.timers.clear();
     host.forgetAsyncCalls(this.npp);
@@ -150,6 +151,7 @@ class PlayerInstance {
   }
 
   sendEvent(type, x, y, width, height, button, state, pixels) {
+    if (!this.live) return 0;
     const { mem } = this;
     if (!this.event) this.event = mem.alloc(EVENT_SIZE);
     const e = this.event;
@@ -182,6 +184,8 @@ class PlayerInstance {
       pointermove: send(WebEvent.PointerMove),
       pointerenter: send(WebEvent.PointerEnter),
       pointerleave: send(WebEvent.PointerLeave),
+      // The right button is the module's: its own menu opens on the release.
+      contextmenu: (e) => e.preventDefault(),
     };
     for (const [name, fn] of Object.entries(this.handlers)) element.addEventListener(name, fn);
     if (window.ResizeObserver) {
@@ -205,6 +209,25 @@ class PlayerInstance {
     else if (kind === 1) style.cursor = 'default';
     else if (kind === 2) style.cursor = 'wait';
     else style.cursor = `url(${this.host.cursorImage(rgba, size)}) ${hotX} ${hotY}, pointer`;
+  }
+
+  // --- Menu and dialogs (modal.js) ---------------------------------------------------------
+  showMenu(x, y, items) {
+    this.modalClosed();
+    this.modal = new ModuleMenu(this, x, y, items,
+      (command) => this.sendEvent(WebEvent.MenuChoice, 0, 0, 0, 0, command, 0, 0));
+  }
+  showDialog(description, picture) {
+    this.modalClosed();
+    this.modal = new ModuleDialog(this, description, picture,
+      (type, value) => this.sendEvent(type, 0, 0, 0, 0, value, 0, 0));
+  }
+  dialogChecks(states) {
+    if (this.modal instanceof ModuleDialog) this.modal.apply(states);
+  }
+  modalClosed() {
+    this.modal?.close();
+    this.modal = null;
   }
 
   // --- Timers --------------------------------------------------------------------------------

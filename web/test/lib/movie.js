@@ -85,5 +85,23 @@ export function near(rgb, colour, tolerance = 24) {
   return rgb.every((v, i) => Math.abs(v - want[i]) <= tolerance);
 }
 
+// The test clips' mid grey where no frame is drawn.
+export const isGrey = ([r, g, b]) => Math.max(r, g, b) - Math.min(r, g, b) <= 16 && r >= 0x60 && r <= 0xA0;
+
+// What is drawn in the bands of rect's sides (movie pixels, line width `width`, shown at `scale`
+// display pixels per movie pixel), of any colour but the picture's grey: [] when nothing.
+export function drawnOver(image, rect, width, scale = 1) {
+  const faults = [];
+  const [left, top, right, bottom] = rect.map((v, i) => (i < 2 ? v * scale : (v + 1) * scale - 1));
+  for (let d = 0; d < width * scale; ++d) {
+    for (const [x, y] of [[left + d, (top + bottom) >> 1], [right - d, (top + bottom) >> 1],
+      [(left + right) >> 1, top + d], [(left + right) >> 1, bottom - d]]) {
+      const rgb = pixel(image, x, y);
+      if (!isGrey(rgb)) faults.push(`(${x},${y}): ${hex(rgb)}`);
+    }
+  }
+  return faults;
+}
+
 // The path of movie.html (pages/movie.html) with these attributes on its <embed>, in order.
 export const moviePage = (attributes) => `movie.html?${new URLSearchParams(attributes)}`;

@@ -4,7 +4,9 @@
 import assert from 'node:assert/strict';
 import { after, before, describe, it } from 'node:test';
 import { ENGINES, launch } from '../lib/browser.js';
-import { hex, moviePage, near, pixel, projectText, shownFrame, waitForFrame, waitForStill } from '../lib/movie.js';
+import {
+  drawnOver, hex, isGrey, moviePage, near, pixel, projectText, shownFrame, waitForFrame, waitForStill,
+} from '../lib/movie.js';
 import { klpAvailable, openSite } from '../lib/site.js';
 
 const klp = klpAvailable();
@@ -50,8 +52,6 @@ after(async () => { await site?.close(); });
 const pause = (ms) => new Promise((r) => setTimeout(r, ms));
 const calls = (page) => page.evaluate(() => window.calls);
 
-// The picture's mid grey where no frame is drawn.
-const isGrey = ([r, g, b]) => Math.max(r, g, b) - Math.min(r, g, b) <= 16 && r >= 0x60 && r <= 0xA0;
 
 // What is wrong with the frame of rect (movie pixels, line width `width`) as drawn in image at
 // `scale` display pixels per movie pixel: every pixel across each side's line, on its middle,
@@ -78,20 +78,6 @@ function outlineFaults(image, rect, width, colour, scale) {
       if (want === 'grey' ? !isGrey(rgb) : !near(rgb, colour)) {
         faults.push(`${side} (${x},${y}): ${hex(rgb)}, not ${want}`);
       }
-    }
-  }
-  return faults;
-}
-
-// What is drawn in the bands of rect's sides, of any colour but the picture's grey.
-function drawnOver(image, rect, width, scale) {
-  const faults = [];
-  const [left, top, right, bottom] = rect.map((v, i) => (i < 2 ? v * scale : (v + 1) * scale - 1));
-  for (let d = 0; d < width * scale; ++d) {
-    for (const [x, y] of [[left + d, (top + bottom) >> 1], [right - d, (top + bottom) >> 1],
-      [(left + right) >> 1, top + d], [(left + right) >> 1, bottom - d]]) {
-      const rgb = pixel(image, x, y);
-      if (!isGrey(rgb)) faults.push(`(${x},${y}): ${hex(rgb)}`);
     }
   }
   return faults;
