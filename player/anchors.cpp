@@ -118,6 +118,22 @@ int32_t CKLMoviePlay::AnchorAt(int32_t frame, anchors::Point point) const {
   return -1;
 }
 
+std::vector<CKLMoviePlay::ShownAnchor> CKLMoviePlay::ShownAnchors() {
+  std::vector<ShownAnchor> shown;
+  int32_t frame = GetCurrentFrame();
+  if (frame < 0) return shown;
+  for (int32_t i = 0; i < m_hotSpotCount; ++i) {
+    const CHotSpotInfo* spot = HotSpotAt(i);
+    anchors::Rect video, display;
+    int32_t shape = spot ? anchors::HitShape(spot->shape) : anchors::SHAPE_NONE;
+    if (shape == anchors::SHAPE_NONE || !GetAnchorRect(i, frame, &video) ||
+        !MapToDisplay(video, &display))
+      continue;
+    shown.push_back(ShownAnchor{i, display, shape == anchors::SHAPE_ELLIPSE, spot->name.c_str()});
+  }
+  return shown;
+}
+
 bool CKLMoviePlay::IsOverAnchor(anchors::Point point) {
   return AnchorAt(GetCurrentFrame(), point) != -1;
 }
@@ -143,14 +159,19 @@ void CKLMoviePlay::FirePassedMarks() {
   // The window is open below and closed above; all markers, then all events, in project order.
   if (!m_project) return;
   auto passed = [&](int32_t frame) { return m_prevFrame < frame && frame <= m_curFrame; };
+  win::HWND owner = m_owner ? m_owner->m_hwnd : nullptr;
   const CMarkerInfo* marker = nullptr;
   for (int32_t i = 0; i < m_project->markerCount; ++i)
-    if (m_project->FindMarker("", i, &marker) >= 0 && passed(marker->frame))
+    if (m_project->FindMarker("", i, &marker) >= 0 && passed(marker->frame)) {
       FireOnMarker(Instance(), marker->name.c_str());
+      win::AnnouncePassed(owner, "marker", marker->name.c_str());
+    }
   const CEventInfo* event = nullptr;
   for (int32_t i = 0; i < m_project->eventCount; ++i)
-    if (m_project->FindEvent("", i, &event) >= 0 && passed(event->frame))
+    if (m_project->FindEvent("", i, &event) >= 0 && passed(event->frame)) {
       FireOnKLEvent(Instance(), event->name.c_str());
+      win::AnnouncePassed(owner, "event", event->name.c_str());
+    }
 }
 
 void CKLMoviePlay::OnSeeking(int32_t frame) {
@@ -162,6 +183,7 @@ void CKLMoviePlay::OnSeeking(int32_t frame) {
     m_prevFrame = m_curFrame;
     m_curFrame = frame;
     RefreshCursor();
+    if (m_owner) m_owner->RefreshFocus();
     FirePassedMarks();
   }
   if (m_state == MOVIE_PLAYING) ArmPositionTimer();

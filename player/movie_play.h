@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 #include "platform/npapi/npapi.h"
 #include "platform/win/win.h"
@@ -67,6 +68,16 @@ class CKLMoviePlay {
   void OnSeeking(int32_t frame);
   int GotoAnchor(const char* name);
   int GotoMarker(const char* name);
+
+  // The anchors a click could hit on the current frame, in the order the hit test tries them,
+  // with their display rectangles: what the keyboard moves through.
+  struct ShownAnchor {
+    int32_t index;
+    anchors::Rect display;
+    bool ellipse;
+    const char* name;  // the hot spot's, alive with the project
+  };
+  std::vector<ShownAnchor> ShownAnchors();
 
   // Fields, in order.
   char* m_projectPath = nullptr;

@@ -93,6 +93,20 @@ int CKLPluginWindow::ActivateAnchorAt(win::POINT point) {
   return 1;
 }
 
+// With no mouse to double-click, a tap on the video activates whatever the activation method.
+CKLPluginWindow::Handled CKLPluginWindow::OnTouchTap(const Message& m) {
+  if (!m_player || !InVideo(m.Point())) return 0;
+  ActivateAnchorAt(m.Point());
+  return 0;
+}
+
+int CKLPluginWindow::ActivateAnchor(int32_t index) {
+  if (!m_player || index < 0) return 0;
+  m_player->SelectAnchor(index);
+  m_player->Pause();
+  return 1;
+}
+
 void CKLPluginWindow::UpdateCursor(win::WPARAM, win::POINT point) {
   if (!m_changeCursor || !m_player || !m_trackCursor) return;
   m_cursor = m_player->IsOverAnchor(ToAnchorPoint(point))

@@ -127,8 +127,10 @@ win::LRESULT CKLPluginWindow::PluginWndProc(win::HWND hwnd, win::UINT msg, win::
     Handled (CKLPluginWindow::*handler)(const Message&);
   };
   static constexpr Route kRoutes[] = {
+      {win::WM_KILLFOCUS, win::WM_KILLFOCUS, &CKLPluginWindow::OnKillFocus},
       {win::WM_PAINT, win::WM_PAINT, &CKLPluginWindow::OnPaintMessage},
       {win::WM_SETCURSOR, win::WM_SETCURSOR, &CKLPluginWindow::OnSetCursor},
+      {win::WM_KEYDOWN, win::WM_KEYDOWN, &CKLPluginWindow::OnKeyDown},
       {win::WM_COMMAND, win::WM_COMMAND, &CKLPluginWindow::OnCommand},
       {win::WM_TIMER, win::WM_TIMER, &CKLPluginWindow::OnTimer},
       {win::WM_MOUSEMOVE, win::WM_MOUSEMOVE, &CKLPluginWindow::OnMouseMove},
@@ -138,6 +140,7 @@ win::LRESULT CKLPluginWindow::PluginWndProc(win::HWND hwnd, win::UINT msg, win::
       {win::WM_RBUTTONDOWN, win::WM_RBUTTONDOWN, &CKLPluginWindow::OnRButtonDown},
       {win::WM_RBUTTONUP, win::WM_RBUTTONUP, &CKLPluginWindow::OnRButtonUp},
       {WM_KL_ENABLEANCHOR, WM_KL_STOP, &CKLPluginWindow::OnCommandMessage},
+      {win::WM_TOUCHTAP, win::WM_TOUCHTAP, &CKLPluginWindow::OnTouchTap},
   };
   win::WNDPROC previous = self->m_prevWndProc;
   for (const Route& r : kRoutes) {

@@ -52,6 +52,8 @@ class CKLPluginWindow {
   int ActivateAnchorAt(win::POINT point);
   // The context menu at a point in window coordinates.
   void ViewPopupMenu(win::POINT point);
+  // The focus ring follows the focused anchor as it moves, and goes with it off the frame.
+  void RefreshFocus();
   // Script commands (WM_KL_ENABLEANCHOR .. WM_KL_STOP) and menu commands (ID_MENU_*).
   win::LRESULT OnKLMessage(win::UINT msg, win::WPARAM wParam, win::LPARAM lParam);
   void OnMenuCommand(win::WPARAM wParam);
@@ -77,6 +79,7 @@ class CKLPluginWindow {
   int32_t m_clickX = -1;
   int32_t m_clickY = -1;
   win::HCURSOR m_cursor = nullptr;
+  int32_t m_focusAnchor = -1;  // the anchor the keyboard focus is on (hot spot index), or -1
 
   // Takes the script commands still queued for the window out of the queue, freeing their names.
   void DiscardQueuedCommands();
@@ -106,6 +109,11 @@ class CKLPluginWindow {
   Handled OnRButtonDown(const Message& m);
   Handled OnRButtonUp(const Message& m);
   Handled OnCommandMessage(const Message& m);
+  Handled OnKeyDown(const Message& m);
+  Handled OnTouchTap(const Message& m);
+  Handled OnKillFocus(const Message& m);
+  void FocusAnchor(int32_t index);
+  int ActivateAnchor(int32_t index);
 
   void OnLButtonDown(win::POINT point);
   void OnLButtonDblClk(win::POINT point);

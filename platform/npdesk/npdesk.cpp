@@ -333,6 +333,25 @@ class BrowserDesktop final : public win::Desktop {
                           win::HWND owner) override {
     return presentation_->TrackMenu(menu, at, AreaContaining(owner));
   }
+  short KeyState(int vk) override {
+    return vk == static_cast<int>(win::VK_SHIFT) && shiftDown_ ? static_cast<short>(-0x8000) : 0;
+  }
+  void FocusRectShown(win::HWND hwnd, const win::RECT* rect, bool ellipse,
+                      const char* name) override {
+    Area* a = AreaContaining(hwnd);
+    if (!a) return;
+    if (!rect) return presentation_->ShowFocus(*a, nullptr, false, name);
+    win::POINT topLeft{rect->left, rect->top}, origin{0, 0};
+    win::ClientToScreen(hwnd, &topLeft);
+    win::ClientToScreen(a->hwnd, &origin);
+    win::RECT r{topLeft.x - origin.x, topLeft.y - origin.y, 0, 0};
+    r.right = r.left + (rect->right - rect->left);
+    r.bottom = r.top + (rect->bottom - rect->top);
+    presentation_->ShowFocus(*a, &r, ellipse, name);
+  }
+  void PassedAnnounced(win::HWND hwnd, const char* kind, const char* name) override {
+    if (Area* a = AreaContaining(hwnd)) presentation_->Announce(*a, kind, name);
+  }
   bool RunDialog(win::HWND dialog) override {
     const win::Dialog* d = FindDialog(dialog);
     win::Window* w = Find(dialog);
@@ -341,6 +360,7 @@ class BrowserDesktop final : public win::Desktop {
 
   std::map<NPP, std::unique_ptr<Area>> areas_;
   NPP pointerArea_ = nullptr;  // the instance whose area the pointer is over
+  bool shiftDown_ = false;      // during a key press delivered by DeliverKey
   win::POINT pointer_{-1, -1};
 
   // Double-click detection for the area windows.
@@ -447,6 +467,22 @@ int16_t OnCrossing(Area& a, const PointerEvent& e) {
 }
 
 }  // namespace
+
+int16_t DeliverKey(Area& area, win::UINT vk, bool shift) {
+  if (!g_desk) return 0;
+  g_desk->shiftDown_ = shift;
+  int16_t handled = SendToArea(area, win::WM_KEYDOWN, vk, 0);
+  if (g_desk) g_desk->shiftDown_ = false;
+  return handled;
+}
+
+void DeliverFocusLost(Area& area) {
+  if (g_desk) SendToArea(area, win::WM_KILLFOCUS, 0, 0);
+}
+
+int16_t DeliverTap(Area& area, int x, int y) {
+  return g_desk ? SendToArea(area, win::WM_TOUCHTAP, 0, PointParam(x, y)) : 0;
+}
 
 int16_t DeliverPointer(Area& area, const PointerEvent& event) {
   if (!g_desk) return 0;

@@ -76,6 +76,11 @@ class Presentation {
   virtual bool RunDialog(win::HWND dialog, win::RECT placement, Area* owner) { return false; }
   virtual bool Modal() const { return false; }
   virtual void EndModal(NPP instance) {}
+
+  // Keyboard focus and announcements for assistive technology (win::ShowFocusRect,
+  // win::AnnouncePassed), in the area's coordinates; the default presents nothing.
+  virtual void ShowFocus(Area& area, const win::RECT* rect, bool ellipse, const char* name) {}
+  virtual void Announce(Area& area, const char* kind, const char* name) {}
 };
 
 // Defined by the presentation library linked into the module.
@@ -84,6 +89,13 @@ std::unique_ptr<Presentation> MakePresentation();
 // Services of the desktop for its presentation, on the browser's thread.
 // Sends the pointer event to the area window as WM_* messages; 1 when the plug-in handled it.
 int16_t DeliverPointer(Area& area, const PointerEvent& event);
+// Sends a key press (win::VK_*) to the area window as WM_KEYDOWN, with the shift key as given;
+// 1 when the plug-in handled it.
+int16_t DeliverKey(Area& area, win::UINT vk, bool shift);
+// The area lost the keyboard focus: WM_KILLFOCUS.
+void DeliverFocusLost(Area& area);
+// A tap at (x, y) of the area on a device without a mouse: WM_TOUCHTAP; 1 when handled.
+int16_t DeliverTap(Area& area, int x, int y);
 // Paints the area and its out-of-date descendants, then returns the composed pixels
 // (0x00RRGGBB, row-major) of *rect, clipped to the area.
 std::vector<uint32_t> PaintArea(Area& area, win::RECT* rect);

@@ -20,6 +20,9 @@ enum WebEventType : int32_t {
   kWebDialogClick = 8,  // button: the control clicked, checked or toggled
   kWebDialogKey = 9,    // button: 13 Enter, 27 Escape
   kWebDialogClose = 10,  // the dialog's close box
+  kWebKeyDown = 11,      // button: the key (9 Tab, 13 Enter, 32 Space); state: kWebShift
+  kWebFocusLost = 12,    // the player lost the keyboard focus
+  kWebTap = 13,          // a tap at x, y on the touch screen of a device without a mouse
 };
 
 // Modifier and button bits of WebEvent::state.

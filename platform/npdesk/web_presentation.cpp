@@ -35,6 +35,12 @@ void klp_show_dialog(void* instance, const char* description, const uint8_t* pic
 void klp_dialog_checks(void* instance, const char* states);
 // The instance's menu or dialog has ended: take it down.
 void klp_modal_closed(void* instance);
+// The keyboard focus is on the anchor `name` at (x, y, width, height) of the area (an ellipse in
+// it when ellipse is set); width 0: on the player itself.
+void klp_area_focus(void* instance, int32_t x, int32_t y, int32_t width, int32_t height,
+                    int32_t ellipse, const char* name);
+// Playback passed the marker or event (kind "marker" or "event") name.
+void klp_area_passed(void* instance, const char* kind, const char* name);
 }
 
 namespace npdesk {
@@ -241,6 +247,13 @@ class WebPresentation final : public Presentation {
         p.kind = e.type == kWebPointerEnter ? PointerEvent::Kind::kEnter
                                             : PointerEvent::Kind::kLeave;
         return DeliverPointer(a, p);
+      case kWebKeyDown:
+        return DeliverKey(a, static_cast<win::UINT>(e.button), (e.state & kWebShift) != 0);
+      case kWebFocusLost:
+        DeliverFocusLost(a);
+        return 1;
+      case kWebTap:
+        return DeliverTap(a, e.x, e.y);
       case kWebMenuChoice:
         return MenuChosen(a, static_cast<win::UINT_PTR>(static_cast<uint32_t>(e.button)));
       case kWebDialogClick:
@@ -294,6 +307,15 @@ class WebPresentation final : public Presentation {
   }
 
   bool Modal() const override { return open_.kind != Open::Kind::kNone; }
+
+  void ShowFocus(Area& a, const win::RECT* r, bool ellipse, const char* name) override {
+    if (!r) return klp_area_focus(a.instance, 0, 0, 0, 0, 0, "");
+    klp_area_focus(a.instance, r->left, r->top, r->right - r->left, r->bottom - r->top,
+                   ellipse ? 1 : 0, name);
+  }
+  void Announce(Area& a, const char* kind, const char* name) override {
+    klp_area_passed(a.instance, kind, name);
+  }
 
   // The instance goes: its dialog is destroyed without a command, its menu without a choice.
   void EndModal(NPP instance) override {

@@ -186,6 +186,24 @@ bool SimDesktop::RunDialog(win::HWND dialog) {
   return false;
 }
 
+short SimDesktop::KeyState(int vk) {
+  return vk == static_cast<int>(win::VK_SHIFT) && shift_ ? static_cast<short>(-0x8000) : 0;
+}
+
+void SimDesktop::FocusRectShown(win::HWND, const win::RECT* r, bool ellipse, const char* name) {
+  if (!r) {
+    focusRings_.push_back("none");
+    return;
+  }
+  focusRings_.push_back(std::to_string(r->left) + "," + std::to_string(r->top) + "," +
+                        std::to_string(r->right) + "," + std::to_string(r->bottom) +
+                        (ellipse ? " ellipse " : " ") + name);
+}
+
+void SimDesktop::PassedAnnounced(win::HWND, const char* kind, const char* name) {
+  announcements_.push_back(std::string(kind) + " " + name);
+}
+
 win::HDC SimDesktop::PaintSurface(win::Window& window) {
   Surface* s = SurfaceOf(window.handle);
   if (!s) return nullptr;

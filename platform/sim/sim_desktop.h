@@ -93,6 +93,16 @@ class SimDesktop : public win::Desktop {
   };
   const std::vector<ShownDialog>& DialogsShown() const { return dialogsShown_; }
 
+  // --- Keyboard and assistive technology -----------------------------------------------------
+  void HoldShift(bool held) { shift_ = held; }
+  // Each focus ring shown, as "x,y,right,bottom name" ("ellipse" before the name for one), or
+  // "none"; each announcement as "kind name".
+  const std::vector<std::string>& FocusRings() const { return focusRings_; }
+  const std::vector<std::string>& Announcements() const { return announcements_; }
+  short KeyState(int vk) override;
+  void FocusRectShown(win::HWND hwnd, const win::RECT* rect, bool ellipse, const char* name) override;
+  void PassedAnnounced(win::HWND hwnd, const char* kind, const char* name) override;
+
   // --- Inspection -----------------------------------------------------------------------------
   Surface* SurfaceOf(win::HWND hwnd);
   const std::vector<win::HCURSOR>& CursorHistory() const { return cursors_; }
@@ -140,6 +150,9 @@ class SimDesktop : public win::Desktop {
   std::deque<DialogScript> dialogScripts_;
   std::vector<ShownDialog> dialogsShown_;
   bool dialogsLinger_ = false;
+  bool shift_ = false;
+  std::vector<std::string> focusRings_;
+  std::vector<std::string> announcements_;
 };
 
 }  // namespace sim

@@ -114,6 +114,11 @@ class Desktop {
   virtual POINT PointerPosition() { return POINT{0, 0}; }
   virtual HWND WindowAtPoint(POINT screen);
   virtual UINT DoubleClickTime() { return 500; }
+  // Keyboard and assistive technology (see GetKeyState, ShowFocusRect, AnnouncePassed); a
+  // backend without a keyboard keeps the defaults.
+  virtual short KeyState(int vk) { return 0; }
+  virtual void FocusRectShown(HWND hwnd, const RECT* rect, bool ellipse, const char* name) {}
+  virtual void PassedAnnounced(HWND hwnd, const char* kind, const char* name) {}
   virtual DWORD Milliseconds() = 0;
   // Presents a pop-up menu at a screen point until it closes; returns the command chosen, 0 for
   // none. The default presents nothing.

@@ -384,6 +384,21 @@ HCURSOR LoadCursorA(HINSTANCE instance, const char* name) {
   return reinterpret_cast<HCURSOR>(id);
 }
 
+short GetKeyState(int vk) {
+  Desktop* d = Api::desk();
+  return d ? d->KeyState(vk) : 0;
+}
+
+void ShowFocusRect(HWND hwnd, const RECT* rect, BOOL ellipse, const char* name) {
+  Desktop* d = Api::desk();
+  if (d && d->Find(hwnd)) d->FocusRectShown(hwnd, rect, ellipse != FALSE, name ? name : "");
+}
+
+void AnnouncePassed(HWND hwnd, const char* kind, const char* name) {
+  Desktop* d = Api::desk();
+  if (d && d->Find(hwnd) && kind && name) d->PassedAnnounced(hwnd, kind, name);
+}
+
 HCURSOR SetCursor(HCURSOR cursor) {
   Desktop* d = Api::desk();
   if (!d) return nullptr;

@@ -94,11 +94,13 @@ struct WNDCLASSA {
 inline constexpr UINT WM_CREATE = 0x0001;
 inline constexpr UINT WM_DESTROY = 0x0002;
 inline constexpr UINT WM_SIZE = 0x0005;
+inline constexpr UINT WM_KILLFOCUS = 0x0008;
 inline constexpr UINT WM_PAINT = 0x000F;
 inline constexpr UINT WM_CLOSE = 0x0010;
 inline constexpr UINT WM_ERASEBKGND = 0x0014;
 inline constexpr UINT WM_SETCURSOR = 0x0020;
 inline constexpr UINT WM_NCDESTROY = 0x0082;
+inline constexpr UINT WM_KEYDOWN = 0x0100;  // wParam: the virtual key
 inline constexpr UINT WM_INITDIALOG = 0x0110;
 inline constexpr UINT WM_COMMAND = 0x0111;
 inline constexpr UINT WM_TIMER = 0x0113;
@@ -112,6 +114,9 @@ inline constexpr UINT WM_RBUTTONDBLCLK = 0x0206;
 inline constexpr UINT WM_MBUTTONDOWN = 0x0207;
 inline constexpr UINT WM_MBUTTONUP = 0x0208;
 inline constexpr UINT WM_USER = 0x0400;
+// Ours, beyond the system's: a tap on the touch screen of a device without a mouse, at the point
+// in lParam as for mouse messages.
+inline constexpr UINT WM_TOUCHTAP = 0x0500;
 
 // WM_COMMAND from a button: notification code in the high word of WPARAM.
 inline constexpr UINT BN_CLICKED = 0;
@@ -220,6 +225,20 @@ BOOL ScreenToClient(HWND hwnd, POINT* point);
 BOOL ClientToScreen(HWND hwnd, POINT* point);
 UINT GetDoubleClickTime();
 DWORD GetTickCount();
+
+// --- Keyboard and assistive technology -------------------------------------------------------
+inline constexpr UINT VK_TAB = 0x09;
+inline constexpr UINT VK_SHIFT = 0x10;
+inline constexpr UINT VK_SPACE = 0x20;
+// Negative while the key is held (VK_SHIFT), as the backend reports it.
+short GetKeyState(int vk);
+// Shows where the keyboard focus is inside hwnd: a focus ring around rect (client coordinates;
+// an ellipse inscribed in it when ellipse is set) that the user's assistive technology names
+// `name`; null rect: the focus is on the window itself, no ring.
+void ShowFocusRect(HWND hwnd, const RECT* rect, BOOL ellipse, const char* name);
+// Tells the user's assistive technology, politely, that playback in hwnd passed something
+// ("marker", "event") named name.
+void AnnouncePassed(HWND hwnd, const char* kind, const char* name);
 
 // --- Menus ---------------------------------------------------------------------------------
 inline constexpr UINT MF_STRING = 0x0000;

@@ -43,16 +43,35 @@ void klp_dialog_checks(void*, const char* states) {
   g_host->calls.push_back(std::string("checks ") + states);
 }
 void klp_modal_closed(void*) { g_host->calls.push_back("closed"); }
+void klp_area_focus(void*, int32_t x, int32_t y, int32_t w, int32_t h, int32_t ellipse,
+                    const char* name) {
+  g_host->calls.push_back("focus " + std::to_string(x) + "," + std::to_string(y) + " " +
+                          std::to_string(w) + "x" + std::to_string(h) + (ellipse ? " ellipse " : " ") +
+                          name);
+}
+void klp_area_passed(void*, const char* kind, const char* name) {
+  g_host->calls.push_back(std::string("passed ") + kind + " " + name);
+}
 }
 
 namespace {
 
 std::vector<win::MSG> g_messages;
+win::WNDPROC g_areaDefault = nullptr;
 std::vector<std::string> g_traces;
 
 win::LRESULT AreaProc(win::HWND hwnd, win::UINT msg, win::WPARAM wp, win::LPARAM lp) {
   if (msg != win::WM_PAINT) g_messages.push_back(win::MSG{hwnd, msg, wp, lp, 0, {0, 0}});
-  return win::DefWindowProcA(hwnd, msg, wp, lp);
+  // Tab is taken with the shift key up; Shift-Tab shows a focus ring; space is not taken.
+  if (msg == win::WM_KEYDOWN && wp == win::VK_TAB) {
+    if (win::GetKeyState(win::VK_SHIFT) >= 0) return 1;
+    win::RECT r{10, 20, 50, 40};
+    win::ShowFocusRect(hwnd, &r, win::TRUE, "door");
+    win::AnnouncePassed(hwnd, "marker", "start");
+    return 1;
+  }
+  if (msg == win::WM_KILLFOCUS) win::ShowFocusRect(hwnd, nullptr, win::FALSE, nullptr);
+  return win::CallWindowProcA(g_areaDefault, hwnd, msg, wp, lp);
 }
 
 std::vector<win::UINT> g_dialogCommands;
@@ -82,7 +101,8 @@ class WebDesktop : public ::testing::Test {
     window.height = 240;
     window.type = NPWindowTypeDrawable;
     area_ = npdesk::AttachArea(&npp_, &window);
-    win::SetWindowLongPtrA(area_, win::GWLP_WNDPROC, reinterpret_cast<win::LONG_PTR>(&AreaProc));
+    g_areaDefault = reinterpret_cast<win::WNDPROC>(win::SetWindowLongPtrA(
+        area_, win::GWLP_WNDPROC, reinterpret_cast<win::LONG_PTR>(&AreaProc)));
   }
   void TearDown() override {
     npdesk::InstanceDestroyed(&npp_);
@@ -144,7 +164,7 @@ TEST_F(WebDesktop, TheMenuIsShownAtOnceAndItsChoiceArrivesAsACommand) {
   EXPECT_THAT(Commands(), ElementsAre(win::WPARAM{5003}));
   EXPECT_THAT(host_.calls, ElementsAre("menu 30,40", "closed"));
   EXPECT_EQ(Send(npdesk::kWebMenuChoice, 5000), 0) << "no menu open";
-  EXPECT_EQ(Send(npdesk::kWebPointerDown, 0), 1);
+  Send(npdesk::kWebPointerDown, 0);
   EXPECT_EQ(Presses(), 1u) << "the mouse is back";
 }
 
@@ -197,7 +217,7 @@ TEST_F(WebDesktop, TheDialogLingersFedByTheHostUntilItsProcedureEndsIt) {
   EXPECT_EQ(g_dialogCommands.back(), win::UINT{win::IDOK});
   EXPECT_EQ(host_.calls.back(), "closed");
   EXPECT_EQ(Send(npdesk::kWebDialogClick, resources::IDC_SHOWANCHOR), 0) << "gone";
-  EXPECT_EQ(Send(npdesk::kWebPointerDown, 0), 1);
+  Send(npdesk::kWebPointerDown, 0);
   EXPECT_EQ(Presses(), 1u);
 }
 
@@ -215,6 +235,18 @@ TEST_F(WebDesktop, TheAboutBoxIsCentredWithItsPicture) {
   EXPECT_EQ(host_.calls.back(), "checks {}") << "its procedure did not end it";
   EXPECT_EQ(Send(npdesk::kWebDialogKey, 13), 1);
   EXPECT_EQ(host_.calls.back(), "closed");
+}
+
+TEST_F(WebDesktop, KeysReachTheAreaWindowWithTheShiftStateAndItsFocusRingReachesTheHost) {
+  EXPECT_EQ(Send(npdesk::kWebKeyDown, 9), 1) << "taken";
+  EXPECT_EQ(Send(npdesk::kWebKeyDown, 32), 0) << "left to the page";
+  EXPECT_TRUE(host_.calls.empty());
+  npdesk::WebEvent shiftTab{npdesk::kWebKeyDown, 0, 0, 0, 0, 9, npdesk::kWebShift, nullptr};
+  EXPECT_EQ(npdesk::HandleEvent(&npp_, &shiftTab), 1);
+  EXPECT_THAT(host_.calls, ElementsAre("focus 10,20 40x20 ellipse door", "passed marker start"));
+  EXPECT_EQ(win::GetKeyState(win::VK_SHIFT), 0) << "only during the key";
+  EXPECT_EQ(Send(npdesk::kWebFocusLost), 1);
+  EXPECT_EQ(host_.calls.back(), "focus 0,0 0x0 ");
 }
 
 TEST_F(WebDesktop, AnInstanceThatGoesTakesItsDialogWithItUnapplied) {

@@ -68,7 +68,7 @@ const WINDOW_SIZE = 36;
 const EVENT_SIZE = 32;
 const WebEvent = {
   Paint: 1, PointerDown: 2, PointerUp: 3, PointerMove: 4, PointerEnter: 5, PointerLeave: 6,
-  MenuChoice: 7, DialogClick: 8, DialogKey: 9, DialogClose: 10,
+  MenuChoice: 7, DialogClick: 8, DialogKey: 9, DialogClose: 10, KeyDown: 11, FocusLost: 12, Tap: 13,
 };
 const WebState = { Left: 1, Right: 2, Middle: 4, Shift: 8, Control: 16 };
 

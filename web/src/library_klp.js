@@ -36,4 +36,10 @@ mergeInto(LibraryManager.library, {
     Module['klpHost'].modal(instance, 'dialogChecks', JSON.parse(UTF8ToString(states)));
   },
   klp_modal_closed: function (instance) { Module['klpHost'].modal(instance, 'modalClosed'); },
+  klp_area_focus: function (instance, x, y, width, height, ellipse, name) {
+    Module['klpHost'].modal(instance, 'showFocus', x, y, width, height, ellipse !== 0, UTF8ToString(name));
+  },
+  klp_area_passed: function (instance, kind, name) {
+    Module['klpHost'].modal(instance, 'passed', UTF8ToString(kind), UTF8ToString(name));
+  },
 });

@@ -16,6 +16,7 @@ class MovieMedia {
     video.playsInline = true;
     video.disableRemotePlayback = true;
     video.className = 'video';
+    video.tabIndex = -1;  // the keyboard's way is the player's own
     video.style.display = 'none';
     this.video = video;
     this.layer = document.createElement('div');

@@ -4,6 +4,13 @@
 
 let streamSerial = 0;
 const MAX_AREA_PIXELS = 16 * 1024 * 1024;
+const LONG_PRESS_MS = 500;
+const TAP_SLOP = 10;  // CSS pixels a finger may move and still tap
+const KEYS = { Tab: 9, Enter: 13, ' ': 32 };
+
+// Whether the device has no mouse (nor another fine pointer): a tap then activates whatever the
+// activation method, since there is nothing to double-click with.
+const noMouse = () => !window.matchMedia?.('(any-pointer: fine)').matches;
 
 class PlayerInstance {
   constructor(host, element, args) {
@@ -29,11 +36,23 @@ class PlayerInstance {
       '.video{object-fit:fill}.video,.layer{pointer-events:none}.layer{overflow:hidden}' +
       '.plane{transform-origin:0 0}' +
       '.plane>canvas{position:absolute;left:0;top:0;image-rendering:pixelated;will-change:transform}' +
+      '.focus{position:absolute;display:none;box-sizing:border-box;pointer-events:none;z-index:1;' +
+      'border:2px solid #fff;outline:2px solid #000}' +
+      '.live{position:absolute;width:1px;height:1px;overflow:hidden;clip-path:inset(50%);white-space:nowrap}' +
       '</style>';
     this.area = document.createElement('canvas');
     this.area.className = 'area';
     this.stage = root;
-    root.append(this.area);
+    // The keyboard's way in: a focus ring on the anchor focused, and what is said about it.
+    this.ring = document.createElement('div');
+    this.ring.className = 'focus';
+    this.liveRegion = document.createElement('div');
+    this.liveRegion.className = 'live';
+    this.liveRegion.setAttribute('aria-live', 'polite');
+    root.append(this.area, this.ring, this.liveRegion);
+    if (!element.hasAttribute('tabindex')) element.tabIndex = 0;
+    if (!element.hasAttribute('role')) element.setAttribute('role', 'group');
+    if (!element.hasAttribute('aria-roledescription')) element.setAttribute('aria-roledescription', 'interactive movie');
   }
 
   get mem() { return this.host.mem; }
@@ -175,17 +194,26 @@ class PlayerInstance {
       if (type === WebEvent.PointerDown) {
         for (const m of this.media.values()) m.userActed();
         element.setPointerCapture?.(e.pointerId);
+        // The mouse takes over from the keyboard: the ring goes.
+        if (this.focusName) this.sendEvent(WebEvent.FocusLost, 0, 0, 0, 0, 0, 0, 0);
       }
       this.sendEvent(type, x, y, 0, 0, e.button, state(e), 0);
     };
+    const mouse = {
+      down: send(WebEvent.PointerDown), up: send(WebEvent.PointerUp), move: send(WebEvent.PointerMove),
+    };
     this.handlers = {
-      pointerdown: send(WebEvent.PointerDown),
-      pointerup: send(WebEvent.PointerUp),
-      pointermove: send(WebEvent.PointerMove),
       pointerenter: send(WebEvent.PointerEnter),
       pointerleave: send(WebEvent.PointerLeave),
       // The right button is the module's: its own menu opens on the release.
       contextmenu: (e) => e.preventDefault(),
+      keydown: (e) => {
+        const vk = KEYS[e.key];
+        if (!this.live || !vk || e.target !== element || e.altKey || e.ctrlKey || e.metaKey) return;
+        if (this.sendEvent(WebEvent.KeyDown, 0, 0, 0, 0, vk, e.shiftKey ? WebState.Shift : 0, 0)) e.preventDefault();
+      },
+      blur: () => this.sendEvent(WebEvent.FocusLost, 0, 0, 0, 0, 0, 0, 0),
+      ...this.touchHandlers(point, mouse),
     };
     for (const [name, fn] of Object.entries(this.handlers)) element.addEventListener(name, fn);
     if (window.ResizeObserver) {
@@ -196,6 +224,74 @@ class PlayerInstance {
       this.resize.observe(element);
     }
   }
+  // Touch: a tap is a click (on a device without a mouse, an activation whatever the activation
+  // method); a long press is a right click, which opens the menu. A finger that moves scrolls.
+  touchHandlers(point, mouse) {
+    let touch = null;
+    const cancel = () => {
+      if (touch) clearTimeout(touch.timer);
+      touch = null;
+    };
+    const click = (button, x, y) => {
+      const held = button === 2 ? WebState.Right : WebState.Left;
+      this.sendEvent(WebEvent.PointerDown, x, y, 0, 0, button, held, 0);
+      if (this.live) this.sendEvent(WebEvent.PointerUp, x, y, 0, 0, button, 0, 0);
+    };
+    return {
+      pointerdown: (e) => {
+        if (e.pointerType !== 'touch') return mouse.down(e);
+        cancel();
+        if (!this.live || !e.isPrimary) return;
+        for (const m of this.media.values()) m.userActed();
+        const [x, y] = point(e);
+        touch = { id: e.pointerId, x, y, clientX: e.clientX, clientY: e.clientY };
+        touch.timer = setTimeout(() => {
+          const t = touch;
+          touch = null;
+          if (this.live) click(2, t.x, t.y);
+        }, LONG_PRESS_MS);
+      },
+      pointermove: (e) => {
+        if (e.pointerType !== 'touch') return mouse.move(e);
+        if (touch && touch.id === e.pointerId &&
+            Math.hypot(e.clientX - touch.clientX, e.clientY - touch.clientY) > TAP_SLOP) cancel();
+      },
+      pointerup: (e) => {
+        if (e.pointerType !== 'touch') return mouse.up(e);
+        if (!touch || touch.id !== e.pointerId || !this.live) return cancel();
+        const { x, y } = touch;
+        cancel();
+        if (noMouse()) this.sendEvent(WebEvent.Tap, x, y, 0, 0, 0, 0, 0);
+        else click(0, x, y);
+      },
+      pointercancel: cancel,
+    };
+  }
+
+  // --- Keyboard focus and what assistive technology is told ---------------------------------
+  showFocus(x, y, width, height, ellipse, name) {
+    const ring = this.ring.style;
+    if (width <= 0) {
+      ring.display = 'none';
+      this.focusName = '';
+      return;
+    }
+    Object.assign(ring, {
+      display: 'block', left: `${x}px`, top: `${y}px`, width: `${width}px`, height: `${height}px`,
+      borderRadius: ellipse ? '50%' : '0',
+    });
+    if (name !== this.focusName) this.say(name);
+    this.focusName = name;
+  }
+  // Markers and events passed are said only when the page asks for it.
+  passed(kind, name) {
+    if ((this.element.getAttribute('announcemarks') || '').trim().toLowerCase() !== 'true') return;
+    this.say(`${kind === 'marker' ? 'Marker' : 'Event'}: ${name}`);
+  }
+  say(text) {
+    this.liveRegion.textContent = text;
+  }
+
   unlisten() {
     if (this.handlers)
       for (const [name, fn] of Object.entries(this.handlers)) this.element.removeEventListener(name, fn);
@@ -250,8 +346,16 @@ class PlayerInstance {
   }
 
   // --- Streams -------------------------------------------------------------------------------
-  // NPN_GetURLNotify: the movie. Its outcome is told with NPP_URLNotify.
+  // NPN_GetURLNotify: the movie. Its outcome is told with NPP_URLNotify. The player is named
+  // after it, unless the page named it.
   request(url, notifyData) {
+    if (!this.element.hasAttribute('aria-label') || this.namedAfterMovie) {
+      let name = url;
+      try { name = decodeURIComponent(new URL(url, document.baseURI).pathname.split('/').pop()) || url; }
+      catch (e) { /* the URL as written */ }
+      this.element.setAttribute('aria-label', name);
+      this.namedAfterMovie = true;
+    }
     this.fetchStream(url, { notifyData });
   }
 
