@@ -13,10 +13,12 @@ if [ "$(id -u)" != 0 ]; then
   echo "install_deb.sh: skipped: installing a package needs root"
   exit 0
 fi
-if dpkg-query -W -f='${Status}' npklod32 2>/dev/null | grep -q installed; then
+# npklod32's dpkg status: "" when dpkg knows nothing of it.
+status() { dpkg-query -W -f='${Status}' npklod32 2>/dev/null || true; }
+case $(status) in ""|*" not-installed") ;; *)
   echo "install_deb.sh: skipped: npklod32 is installed already; remove it to run this test"
-  exit 0
-fi
+  exit 0 ;;
+esac
 if grep -qs '^path-exclude.*/usr/share/\(man\|doc\)' /etc/dpkg/dpkg.cfg.d/*; then
   echo "install_deb.sh: skipped: dpkg here leaves out manual pages and documentation (path-exclude in /etc/dpkg/dpkg.cfg.d)"
   exit 0
@@ -40,9 +42,7 @@ apt_get() {
 }
 tmp=$(mktemp -d /tmp/klp-deb-test.XXXXXX)
 cleanup() {
-  if dpkg-query -W -f='${Status}' npklod32 2>/dev/null | grep -q installed; then
-    apt_get purge npklod32 >/dev/null || true
-  fi
+  case $(status) in ""|*" not-installed") ;; *) apt_get purge npklod32 >/dev/null || true ;; esac
   rm -rf "$tmp"
 }
 trap cleanup EXIT
@@ -94,8 +94,7 @@ done
 if [ $failures != 0 ]; then echo "klp view printed:"; cat "$tmp/view"; fi
 
 apt_get purge npklod32 >"$tmp/purge" 2>&1 || { cat "$tmp/purge"; fail "apt-get purge npklod32"; }
-status=$(dpkg-query -W -f='${Status}' npklod32 2>/dev/null || true)
-case $status in ""|*" not-installed") ;; *) fail "npklod32 after the purge: $status" ;; esac
+case $(status) in ""|*" not-installed") ;; *) fail "npklod32 after the purge: $(status)" ;; esac
 while read -r path; do
   case $path in
     /usr|/usr/bin|/usr/lib|/usr/lib/mozilla|/usr/lib/mozilla/plugins|/usr/share|/usr/share/doc|\
