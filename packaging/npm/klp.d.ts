@@ -15,16 +15,17 @@ export interface KlpPlayerElement extends HTMLElement {
   EnableAnchor(anchor: string): boolean;
 }
 
-/** Codes passed to `NAME_OnError`. */
-export declare const enum KlpError {
-  ProjectUnreadable = 1,
-  MovieNotOpened = 2,
-  MovieNotDelivered = 3,
-  DownloadBrokenOff = 4,
-  NoSuchAnchor = 5,
-  NoSuchMarker = 6,
-  NoMovieOpen = 7,
-}
+/** The codes `NAME_OnError` is called with. */
+export declare const KlpError: {
+  readonly ProjectUnreadable: 1;
+  readonly MovieNotOpened: 2;
+  readonly MovieNotDelivered: 3;
+  readonly DownloadBrokenOff: 4;
+  readonly NoSuchAnchor: 5;
+  readonly NoSuchMarker: 6;
+  readonly NoMovieOpen: 7;
+};
+export type KlpError = (typeof KlpError)[keyof typeof KlpError];
 
 /**
  * The page functions the player calls, named after the embed's `name` (`m1` calls

@@ -8,3 +8,13 @@ import './klp.js';
 export const ready = window.klpRuntime.ready;
 // Live players and bytes of the module's heap in use.
 export const usage = () => window.klpRuntime.usage();
+// The codes NAME_OnError is called with.
+export const KlpError = Object.freeze({
+  ProjectUnreadable: 1,
+  MovieNotOpened: 2,
+  MovieNotDelivered: 3,
+  DownloadBrokenOff: 4,
+  NoSuchAnchor: 5,
+  NoSuchMarker: 6,
+  NoMovieOpen: 7,
+});
