@@ -6,21 +6,6 @@
 const SCRIPT_METHODS = ['Play', 'Pause', 'Stop', 'EnableMarker', 'EnableAnchor'];
 const scriptURL = document.currentScript ? document.currentScript.src : document.baseURI;
 
-// Whether url's path ends in ".klp", any letter case, with or without a query.
-function namesProject(url) {
-  if (!url) return false;
-  return /\.klp$/i.test(String(url).trim().replace(/[?#].*$/, ''));
-}
-function isOurType(type) {
-  return (type || '').trim().toLowerCase() === MIME_TYPE;
-}
-function isMovieEmbed(e) {
-  return isOurType(e.getAttribute('type')) || namesProject(e.getAttribute('src'));
-}
-function isMovieObject(e) {
-  return isOurType(e.getAttribute('type')) || namesProject(e.getAttribute('data'));
-}
-
 // The plug-in's arguments: the element's attributes in order; an <object>'s <param> children
 // after them, and its data as src when nothing else names one.
 function argumentsOf(e) {
