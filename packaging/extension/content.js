@@ -47,7 +47,7 @@ function openProjectLinksFullPage() {
     event.preventDefault();
     const viewer = `${extensionApi.runtime.getURL('viewer.html')}#${encodeURIComponent(url.href)}`;
     if (link.target === '_blank') window.open(viewer, '_blank', 'noopener');
-    else window.top.location.assign(viewer);
+    else window.top.location.href = viewer;  // from a frame of another site too
   });
 }
 
