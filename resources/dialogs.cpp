@@ -37,7 +37,7 @@ constexpr DialogControl kAboutControls[] = {
     {-1, K::Picture, nullptr, IDB_IDLE, 30, 4, 85, 32,
      SS_BITMAP | SS_REALSIZEIMAGE | SS_RIGHTJUST | SS_SUNKEN, WS_EX_CLIENTEDGE | WS_EX_STATICEDGE},
     {-1, K::Text, "NPKLOD32", 0, 26, 38, 39, 8, SS_LEFT, 0},
-    {-1, K::Text, "Ver 2.50", 0, 70, 38, 50, 8, SS_RIGHT, 0},
+    {-1, K::Text, "Ver " KLP_VERSION_SHORT, 0, 70, 38, 50, 8, SS_RIGHT, 0},
     {1, K::DefPushButton, "OK", 0, 52, 70, 40, 15, WS_TABSTOP | WS_GROUP, 0},
     {-1, K::Text, "Interactive movies in web pages:\nclick the pictures that move.", 0, 6, 48, 134,
      20, SS_CENTER, 0},

@@ -46,9 +46,9 @@ constexpr VersionInfo kVersion = {
     "NPKLOD32, KL-MOVIE plugin DLL",
     "NPKLOD32",
     "NPKLOD32.DLL",
-    "2.50.0007",
-    "2.50.0007",
-    {2, 50, 7, 0},
+    KLP_VERSION_TEXT,
+    KLP_VERSION_TEXT,
+    {KLP_VERSION_MAJOR, KLP_VERSION_MINOR, KLP_VERSION_PATCH, 0},
 };
 
 // Bitmaps, cursors and dialogs by id.

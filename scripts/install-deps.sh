@@ -11,6 +11,7 @@ packages=(
   gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-bad
   gstreamer1.0-plugins-ugly gstreamer1.0-libav
   emscripten chromium firefox-esr
+  lintian man-db
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The test command: installs what is missing, builds the normal and the sanitizer configurations
-# and the web runtime, and runs every test: both configurations' and the web runtime's in the
-# browsers.
+# and the web runtime, and runs every test: both configurations', the web runtime's in the
+# browsers, and the Debian package's.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
@@ -10,6 +10,9 @@ bash scripts/build-web.sh build
 (cd build && ctest --output-on-failure -j"$(nproc)")
 # The web runtime in headless Chromium and Firefox.
 bash web/test/run.sh build
+# The Debian package: lintian, then installed with apt-get, used, and purged again.
+bash scripts/build-deb.sh build
+bash tests/package/install_deb.sh build
 # The page playback benchmark, on a short clip, to keep it working.
 bash tests/bench/page_playback.sh build 1
 bash scripts/build.sh build-asan -DKLP_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug

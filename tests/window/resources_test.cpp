@@ -1,7 +1,9 @@
-// The idle picture and the anchor cursor: sizes, colours, the hot spot.
+// The idle picture and the anchor cursor: sizes, colours, the hot spot. The version block and
+// the About box, whose version comes from the package's changelog.
 #include <gtest/gtest.h>
 
 #include <set>
+#include <string>
 
 #include "resources/resources.h"
 
@@ -40,6 +42,24 @@ TEST(Resources, TheAnchorCursorPointsWithItsHotSpot) {
   }
   EXPECT_GT(drawn, 150);
   EXPECT_TRUE(c->AndBit(31, 31));
+}
+
+TEST(Resources, TheVersionBlockAndTheAboutBoxShowTheChangelogsVersion) {
+  const VersionInfo& v = Version();
+  EXPECT_STREQ(v.fileVersion, "2.50.0007");
+  EXPECT_STREQ(v.productVersion, "2.50.0007");
+  EXPECT_EQ(v.fileVersionParts[0], 2);
+  EXPECT_EQ(v.fileVersionParts[1], 50);
+  EXPECT_EQ(v.fileVersionParts[2], 7);
+  EXPECT_EQ(v.fileVersionParts[3], 0);
+  const DialogTemplate* about = FindDialog(IDD_ABOUT);
+  ASSERT_NE(about, nullptr);
+  int shown = 0;
+  for (size_t i = 0; i < about->controlCount; ++i) {
+    const char* text = about->controls[i].text;
+    shown += text && std::string(text) == "Ver 2.50";
+  }
+  EXPECT_EQ(shown, 1);
 }
 
 }  // namespace

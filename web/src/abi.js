@@ -2,8 +2,6 @@
 // conversions between page values and NPVariants. The C++ side asserts the same offsets
 // (plugin/web_abi.cpp).
 
-const MIME_TYPE = 'application/kelvora-movie';
-
 const NPERR_NO_ERROR = 0;
 const NPERR_GENERIC_ERROR = 1;
 const NPERR_INVALID_PARAM = 9;

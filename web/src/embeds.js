@@ -1,24 +1,10 @@
 // The page's side: every <object> and <embed> of our type (present at load or added later) is
 // replaced by a <klp-player> of the same size that keeps its attributes, with the plug-in
-// element's script methods; the module is loaded once, beside this script (klp.wasm).
+// element's script methods; the module is loaded once: klp.wasm from where the page said
+// (window.klpWasmURL, set before this script runs), else from beside this script.
 
 const SCRIPT_METHODS = ['Play', 'Pause', 'Stop', 'EnableMarker', 'EnableAnchor'];
 const scriptURL = document.currentScript ? document.currentScript.src : document.baseURI;
-
-// Whether url's path ends in ".klp", any letter case, with or without a query.
-function namesProject(url) {
-  if (!url) return false;
-  return /\.klp$/i.test(String(url).trim().replace(/[?#].*$/, ''));
-}
-function isOurType(type) {
-  return (type || '').trim().toLowerCase() === MIME_TYPE;
-}
-function isMovieEmbed(e) {
-  return isOurType(e.getAttribute('type')) || namesProject(e.getAttribute('src'));
-}
-function isMovieObject(e) {
-  return isOurType(e.getAttribute('type')) || namesProject(e.getAttribute('data'));
-}
 
 // The plug-in's arguments: the element's attributes in order; an <object>'s <param> children
 // after them, and its data as src when nothing else names one.
@@ -202,10 +188,10 @@ const moduleHost = {
 };
 
 async function loadModule() {
-  const base = new URL('.', scriptURL).href;
+  const wasmURL = window.klpWasmURL ? String(window.klpWasmURL) : null;
   const module = await createKlpModule({
     klpHost: moduleHost,
-    locateFile: (file) => base + file,
+    locateFile: (file) => (file === 'klp.wasm' && wasmURL) || new URL(file, scriptURL).href,
     print: (t) => console.log(t),
     printErr: (t) => console.warn(t),
   });

@@ -98,7 +98,7 @@ process.on('exit', () => {
   }
 });
 
-function launchOptions(engine, profile, { viewport, args, prefs }) {
+function launchOptions(engine, profile, { viewport, args, prefs, extension }) {
   const common = {
     executablePath: EXECUTABLES[engine],
     userDataDir: profile,
@@ -108,7 +108,10 @@ function launchOptions(engine, profile, { viewport, args, prefs }) {
     timeout: 30000,
   };
   if (engine === 'chromium') {
-    return { ...common, browser: 'chrome', args: [...CHROMIUM_ARGS, ...args] };
+    // An unpacked extension loads from the command line, which new headless honours.
+    const load = extension ? [`--load-extension=${extension}`, `--disable-extensions-except=${extension}`] : [];
+    return { ...common, browser: 'chrome', enableExtensions: Boolean(extension),
+      args: [...CHROMIUM_ARGS, ...load, ...args] };
   }
   if (engine === 'firefox') {
     return { ...common, browser: 'firefox', args, extraPrefsFirefox: { ...FIREFOX_PREFS, ...prefs } };
@@ -140,13 +143,17 @@ export function errorText(e) {
 // Launches the engine ('chromium' or 'firefox'). Resolves to a Browser:
 //   engine, version (the browser's own), puppeteer (the puppeteer Browser),
 //   newPage() -> Page (below), close().
-// Options: viewport, args (more command-line switches), prefs (more Firefox prefs).
-export async function launch(engine, { viewport = DEFAULT_VIEWPORT, args = [], prefs = {} } = {}) {
+// Options: viewport, args (more command-line switches), prefs (more Firefox prefs), extension
+// (the directory of an unpacked extension: loaded with --load-extension in Chromium, installed
+// as a temporary add-on through WebDriver BiDi in Firefox).
+export async function launch(engine, { viewport = DEFAULT_VIEWPORT, args = [], prefs = {}, extension } = {}) {
   const profile = fs.mkdtempSync(path.join(tmpRoot(), `klp-${engine}-profile-`));
   let browser;
   try {
-    browser = await puppeteer.launch(launchOptions(engine, profile, { viewport, args, prefs }));
+    browser = await puppeteer.launch(launchOptions(engine, profile, { viewport, args, prefs, extension }));
+    if (extension && engine === 'firefox') await browser.installExtension(extension);
   } catch (e) {
+    await browser?.close().catch(() => {});
     fs.rmSync(profile, { recursive: true, force: true });
     throw new Error(`launching ${engine} (${EXECUTABLES[engine]}) failed: ${e.message}`);
   }
