@@ -71,6 +71,12 @@ export async function waitForStill(page, { selector = '#m1', timeout = 10000 } =
   return number;
 }
 
+// Waits until the shown frame has moved on by more than three frames.
+export async function waitForPlaying(page, { selector = '#m1', timeout = 10000 } = {}) {
+  const { number } = await shownFrame(page, selector);
+  await waitForFrame(page, (n) => n > number + 3, { selector, timeout, what: `a frame past ${number + 3}` });
+}
+
 // [r, g, b] at (x, y) of an image of screenPixels.
 export function pixel(image, x, y) {
   const i = (Math.round(y) * image.width + Math.round(x)) * 4;

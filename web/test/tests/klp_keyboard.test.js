@@ -6,7 +6,7 @@
 import assert from 'node:assert/strict';
 import { after, before, describe, it } from 'node:test';
 import { ENGINES, launch } from '../lib/browser.js';
-import { moviePage, projectText, shownFrame, waitForFrame, waitForStill } from '../lib/movie.js';
+import { moviePage, projectText, waitForFrame, waitForPlaying, waitForStill } from '../lib/movie.js';
 import { klpAvailable, openSite } from '../lib/site.js';
 
 const klp = klpAvailable();
@@ -61,11 +61,6 @@ async function open(browser, attributes = {}) {
   return page;
 }
 
-async function playing(page) {
-  const { number } = await shownFrame(page);
-  await waitForFrame(page, (n) => n > number + 3, { what: `a frame past ${number + 3}` });
-}
-
 for (const engine of ENGINES) {
   describe(engine, { skip: klp.available ? false : klp.reason }, () => {
     let browser;
@@ -116,7 +111,7 @@ for (const engine of ENGINES) {
         await pause(300);
         assert.equal(await waitForStill(page), held);
         await press(page, ' ');
-        await playing(page);
+        await waitForPlaying(page);
         assert.equal(await page.evaluate(() => window.scrollY), 0, 'the page did not scroll');
       });
 

@@ -5,7 +5,9 @@
 import assert from 'node:assert/strict';
 import { after, before, describe, it } from 'node:test';
 import { ENGINES, launch } from '../lib/browser.js';
-import { drawnOver, moviePage, projectText, shownFrame, waitForFrame, waitForStill } from '../lib/movie.js';
+import {
+  drawnOver, moviePage, projectText, shownFrame, waitForFrame, waitForPlaying, waitForStill,
+} from '../lib/movie.js';
 import { klpAvailable, openSite } from '../lib/site.js';
 
 const klp = klpAvailable();
@@ -78,11 +80,6 @@ const press = (page, key) => page.page.keyboard.press(key);
 const gone = (page, what) => page.waitFor(
   () => !document.getElementById('m1')?.shadowRoot?.querySelector('dialog'), { what });
 
-async function playing(page) {
-  const { number } = await shownFrame(page);
-  await waitForFrame(page, (n) => n > number + 3, { what: `a frame past ${number + 3}` });
-}
-
 for (const engine of ENGINES) {
   describe(engine, { skip: klp.available ? false : klp.reason }, () => {
     let browser;
@@ -115,7 +112,7 @@ for (const engine of ENGINES) {
       it('Escape closes it with no choice: the movie plays on', async () => {
         await press(page, 'Escape');
         await gone(page, 'the menu gone');
-        await playing(page);
+        await waitForPlaying(page);
       });
 
       it('Pause from it pauses; paused, Play and Stop are enabled', async () => {
@@ -151,7 +148,7 @@ for (const engine of ENGINES) {
         await openMenu(page);
         await clickItem(page, 'Play');
         await gone(page, 'the menu gone');
-        await playing(page);
+        await waitForPlaying(page);
         assert.deepEqual(page.errors, [], page.report());
       });
     });
