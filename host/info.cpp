@@ -15,9 +15,10 @@ std::string Count(std::size_t n, std::string_view one, std::string_view many) {
   return std::to_string(n) + " " + std::string(n == 1 ? one : many);
 }
 
+// A colour as an author writes it: six hex digits, RRGGBB.
 std::string Hex(int32_t value) {
   char buffer[16];
-  std::snprintf(buffer, sizeof buffer, "%X", static_cast<unsigned>(value));
+  std::snprintf(buffer, sizeof buffer, "%06X", static_cast<unsigned>(value));
   return buffer;
 }
 
@@ -96,7 +97,7 @@ std::string InfoText(const TracedProject& read) {
       const int found = project.FindEffect(spot.name, -1, &effect);
       out += "    effect ";
       out += found >= 0 ? LineNote(LineAt(trace.effectLines, found)) + ": " + EffectText(*effect)
-                        : "none: frame colour FF, highlight FF0000, line width 3";
+                        : "none: frame colour 0000FF, highlight FF0000, line width 3";
       out += "\n";
       const std::vector<int64_t> none;
       const auto& keyLines = i < trace.keyFrameLines.size() ? trace.keyFrameLines[i] : none;

@@ -140,6 +140,8 @@ TEST_F(Command, InfoSummary) {
   EXPECT_NE(run.out.find("3 markers, 2 events, 1 hot spot, 0 links, 0 effects"), std::string::npos)
       << run.out;
   EXPECT_NE(run.out.find("frames 100-400"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("effect none: frame colour 0000FF, highlight FF0000"), std::string::npos)
+      << run.out;
   EXPECT_NE(run.out.find("key frame 400: 5,6 to 7,8  line 14"), std::string::npos) << run.out;
   // By frame; at the same frame markers before events, as they fire.
   std::vector<std::size_t> at;
@@ -161,6 +163,9 @@ TEST_F(Command, InfoJsonHasEveryRecordWhateverTheNames) {
             ":l:C:1-9:1)\n3:-1,2,3,4\n"
             "[Link]\nl:SEEK:12\n[Effect]\n" +
             tricky + ":FF:2:FF00:1\n");
+  EXPECT_NE(Klp({"info", project}).out.find("frame colour 0000FF, highlight 00FF00"),
+            std::string::npos)
+      << "six digits, as written";
   const Outcome run = Klp({"info", project, "--json"});
   EXPECT_EQ(run.status, 0);
   const auto json = JsonParser::Parse(run.out);
