@@ -53,8 +53,11 @@ class FilterGraph final : public GraphBase,
       frameFilters_.push_back(f);
     }
     void* shapes = nullptr;
-    if (filter->QueryInterface(media::IID_IVideoFrameShapes, &shapes) == com::S_OK)
+    if (filter->QueryInterface(media::IID_IVideoFrameShapes, &shapes) == com::S_OK) {
       shapeFilters_.push_back(static_cast<media::IVideoFrameShapes*>(shapes));
+      shapeDrawers_.push_back(frameFilter ? static_cast<media::IVideoFrameFilter*>(frameFilter)
+                                          : nullptr);
+    }
     return com::S_OK;
   }
 
@@ -325,7 +328,11 @@ class FilterGraph final : public GraphBase,
 
   // --- The shapes over the picture ------------------------------------------------------------
   // The filters' drawing is shown as sprites above the picture: each shape is drawn into its own
-  // small picture when its look or size changes, and otherwise only moved.
+  // small picture when its look or size changes, and otherwise only moved. Beyond kMostSprites
+  // shapes, a sprite apiece would cost the page an element each: one picture of the frame's size
+  // then carries them all, drawn again when any shape moves or changes.
+  static constexpr int32_t kMostSprites = 256;
+
   void Show(int64_t frame) {
     shownFrame_ = frame;
     if (frame != layerFrame_) DrawLayer();
@@ -345,13 +352,12 @@ class FilterGraph final : public GraphBase,
     frame.videoWidth = info_.width;
     frame.videoHeight = info_.height;
     positions_.clear();
+    int64_t total = 0;
+    for (media::IVideoFrameShapes* f : shapeFilters_) total += f->FrameShapes(frame, nullptr, 0);
+    if (total > kMostSprites) return DrawWholeLayer(frame);
     int32_t index = 0;
     for (media::IVideoFrameShapes* f : shapeFilters_) {
-      int32_t n = f->FrameShapes(frame, shapes_.data(), static_cast<int32_t>(shapes_.size()));
-      if (n > static_cast<int32_t>(shapes_.size())) {
-        shapes_.resize(static_cast<size_t>(n));
-        n = f->FrameShapes(frame, shapes_.data(), n);
-      }
+      int32_t n = FrameShapes(f, frame);
       for (int32_t i = 0; i < n; ++i, ++index) {
         const media::FrameShape& shape = shapes_[static_cast<size_t>(i)];
         DrawSprite(f, frame, i, index, shape);
@@ -363,6 +369,51 @@ class FilterGraph final : public GraphBase,
     if (count == 0 && placedSprites_ == 0) return;  // none before, none now
     placedSprites_ = count;
     element_->PlaceSprites(positions_.data(), count);
+  }
+
+  // The shapes of filter f in frame, into shapes_; how many.
+  int32_t FrameShapes(media::IVideoFrameShapes* f, const media::VideoFrame& frame) {
+    int32_t n = f->FrameShapes(frame, shapes_.data(), static_cast<int32_t>(shapes_.size()));
+    if (n > static_cast<int32_t>(shapes_.size())) {
+      shapes_.resize(static_cast<size_t>(n));
+      n = f->FrameShapes(frame, shapes_.data(), n);
+    }
+    return n;
+  }
+
+  // Sprite 0 is a picture of the frame's size with every filter's drawing, placed at its corner.
+  void DrawWholeLayer(const media::VideoFrame& frame) {
+    // Its look: every shape's place, size and look (FNV-1a).
+    uint64_t look = 0xCBF29CE484222325ull;
+    auto mix = [&look](uint64_t v) {
+      for (int b = 0; b < 64; b += 8) look = (look ^ ((v >> b) & 0xFF)) * 0x100000001B3ull;
+    };
+    for (media::IVideoFrameShapes* f : shapeFilters_) {
+      int32_t n = FrameShapes(f, frame);
+      for (int32_t i = 0; i < n; ++i) {
+        const media::FrameShape& s = shapes_[static_cast<size_t>(i)];
+        mix(static_cast<uint32_t>(s.left) | static_cast<uint64_t>(static_cast<uint32_t>(s.top)) << 32);
+        mix(static_cast<uint32_t>(s.width) | static_cast<uint64_t>(static_cast<uint32_t>(s.height)) << 32);
+        mix(s.look);
+      }
+    }
+    const media::FrameShape whole{0, 0, frame.width, frame.height, look};
+    if (sprites_.empty()) sprites_.resize(1);
+    media::FrameShape& kept = sprites_[0];
+    if (kept.look != whole.look || kept.width != whole.width || kept.height != whole.height) {
+      kept = whole;
+      const size_t bytes = static_cast<size_t>(frame.width) * static_cast<size_t>(frame.height) * 4;
+      sprite_.assign(bytes, 0);
+      media::VideoFrame picture = frame;
+      picture.pixels = sprite_.data();
+      picture.stride = frame.width * 4;
+      for (media::IVideoFrameFilter* drawer : shapeDrawers_)
+        if (drawer) drawer->TransformFrame(picture);
+      ShowSprite(0, frame.width, frame.height);
+    }
+    positions_.assign({0, 0});
+    placedSprites_ = 1;
+    element_->PlaceSprites(positions_.data(), 1);
   }
 
   // Sprite index shows shape i of filter f: drawn afresh unless it already looks so.
@@ -383,10 +434,15 @@ class FilterGraph final : public GraphBase,
     sprite.stride = shape.width * 4;
     sprite.number = frame.number;
     f->DrawShape(frame, i, sprite);
-    // The filters write B, G, R, x with x set; the page's canvas takes R, G, B, alpha.
-    for (size_t p = 0; p < bytes; p += 4)
+    ShowSprite(index, shape.width, shape.height);
+  }
+
+  // Hands sprite_ to the page as sprite index. The filters write B, G, R, x with x set where
+  // they drew; the page's canvas takes R, G, B, alpha.
+  void ShowSprite(int32_t index, int32_t width, int32_t height) {
+    for (size_t p = 0; p < sprite_.size(); p += 4)
       if (sprite_[p + 3]) std::swap(sprite_[p], sprite_[p + 2]);
-    element_->SetSprite(index, sprite_.data(), shape.width, shape.height);
+    element_->SetSprite(index, sprite_.data(), width, height);
   }
 
   static constexpr int64_t kNoFrame = INT64_MIN;
@@ -412,6 +468,7 @@ class FilterGraph final : public GraphBase,
   std::vector<IBaseFilter*> filters_;                    // one reference each
   std::vector<media::IVideoFrameFilter*> frameFilters_;  // one reference each
   std::vector<media::IVideoFrameShapes*> shapeFilters_;  // one reference each
+  std::vector<media::IVideoFrameFilter*> shapeDrawers_;  // each one's drawing, held in frameFilters_
   int64_t layerFrame_ = kNoFrame;  // the frame the shapes were placed for
   std::vector<media::FrameShape> shapes_ = std::vector<media::FrameShape>(32);
   std::vector<media::FrameShape> sprites_;  // what each sprite shows

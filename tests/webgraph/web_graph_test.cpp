@@ -374,6 +374,39 @@ TEST_F(AnchorLayerTest, TheOverlaysShapesAreShownAsSpritesInPageColours) {
   EXPECT_EQ(Pixel(110, 10), 0x112233FFu);
 }
 
+TEST_F(AnchorLayerTest, ManyShapesShareOnePictureOfTheFramesSizeDrawnWhenTheyChange) {
+  std::vector<int32_t> more;
+  for (int i = 0; i < 300; ++i) {
+    more.push_back(anchors->CreateAnchor(1, 0x00FF00, SHAPE_RECT));
+    AnchorKeyFrame k = {0, 100 + i % 50, 60 + i % 40, 109 + i % 50, 69 + i % 40};
+    anchors->SetKeyFrames(more.back(), &k, 1);
+  }
+  fake.listener->FramePresented(0, 0);
+  EXPECT_EQ(fake.placedAt, (std::vector<int32_t>{0, 0}));
+  ASSERT_EQ(fake.sprites.size(), 1u);
+  EXPECT_EQ(fake.sprites[0].width, 160);
+  EXPECT_EQ(fake.sprites[0].height, 120);
+  EXPECT_EQ(Pixel(10, 10), 0x112233FFu) << "the first anchor, as its own sprite showed it";
+  EXPECT_EQ(Pixel(12, 12), 0u);
+  EXPECT_EQ(Pixel(100, 60), 0x00FF00FFu);
+  EXPECT_EQ(fake.spritesSet, 1);
+  // A frame where nothing has moved is not drawn again; one where the first anchor has is.
+  anchors->SetKeyFrames(id, std::vector<AnchorKeyFrame>{{0, 10, 10, 49, 39}, {10, 10, 10, 49, 39}}.data(), 2);
+  anchors->Refresh();
+  fake.listener->FramePresented(5 / 25.0, 0);
+  EXPECT_EQ(fake.spritesSet, 1);
+  anchors->SetKeyFrames(id, std::vector<AnchorKeyFrame>{{0, 10, 10, 49, 39}, {10, 110, 10, 149, 39}}.data(), 2);
+  anchors->Refresh();
+  EXPECT_EQ(fake.spritesSet, 2);
+  EXPECT_EQ(Pixel(10, 10), 0u);
+  EXPECT_EQ(Pixel(60, 10), 0x112233FFu);
+  // Back to few shapes: a sprite each again.
+  for (int32_t m : more) anchors->ShowAnchor(m, 0);
+  anchors->Refresh();
+  EXPECT_EQ(fake.placedAt, (std::vector<int32_t>{60, 10}));
+  EXPECT_EQ(fake.sprites[0].width, 40);
+}
+
 TEST_F(AnchorLayerTest, ChangesRedrawTheFrameOnShowAndNoShapesHideTheSprites) {
   fake.listener->FramePresented(0, 0);
   anchors->SetAnchorColor(id, 0xFF0000);
