@@ -13,7 +13,8 @@ enum ExitCode : int {
   kExitOk = 0,
   kExitUsage = 2,       // bad command line
   kExitNoFile = 3,      // the page or project does not exist
-  kExitNoPlugin = 4,    // npklod32.so missing, or the browser engine would not load it
+  kExitNoPlugin = 4,    // npklod32.so missing, or QtWebKit would not load it; klp.js or
+                        // klp.wasm missing (Chromium, Firefox)
   kExitNoDisplay = 5,   // no X display and none could be started
   kExitLoadFailed = 6,  // the page could not be loaded
   kExitNoEngine = 7,    // the browser engine is not there or would not start (Chromium, Firefox,
