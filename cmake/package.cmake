@@ -26,9 +26,8 @@ install(FILES ${compressed} DESTINATION share/man/man1)
 install(FILES ${package_dir}/changelog.gz packaging/deb/copyright docs/page-authors.md
         DESTINATION ${doc_dir})
 
-# The web runtime, when built; the package refuses to be made without it (package_check.cmake).
-install(FILES ${KLP_WEB_OUTPUT_DIR}/klp.js ${KLP_WEB_OUTPUT_DIR}/klp.wasm
-        DESTINATION share/npklod32/web OPTIONAL)
+# The web runtime is installed with the viewer (host/view); the package refuses to be made
+# without it (package_check.cmake).
 
 # The example tour with its movie; its web page takes the installed web runtime.
 if(TARGET example_tour)
@@ -66,8 +65,8 @@ browsers without plug-ins.")
 # Libraries from the binaries (dpkg-shlibdeps); the media elements GStreamer loads at run time.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "gstreamer1.0-plugins-base, gstreamer1.0-plugins-good")
-# `klp view --headless` starts Xvfb.
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xvfb")
+# Xvfb for `klp view --headless`; node and a browser for `klp view --engine chromium|firefox`.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xvfb, nodejs, chromium | firefox-esr")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_PRE_BUILD_SCRIPTS ${PROJECT_SOURCE_DIR}/cmake/package_check.cmake)
 include(CPack)

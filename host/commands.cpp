@@ -25,7 +25,7 @@ constexpr std::array kCommands = {
     Command{"check", "report what in a project file will not play as written", RunCheck},
     Command{"info", "show what a project file holds", RunInfo},
 #ifdef KLP_HAVE_VIEW
-    Command{"view", "open a page or project in a browser view with the plug-in", RunView},
+    Command{"view", "open a page or project in a browser engine (plug-in or klp.js)", RunView},
 #endif
 };
 

@@ -1,8 +1,11 @@
 #include "host/view/options.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 
@@ -56,15 +59,32 @@ bool ParseSize(const std::string& text, int* w, int* h) {
 }  // namespace
 
 const char* Usage() {
-  return "usage: klp view [options] PAGE.html|PROJECT.klp\n"
-         "  --headless              start a private X server when there is no display\n"
+  return "usage: klp view [options] PAGE.html|PROJECT.klp|URL\n"
+         "  --engine qtwebkit|chromium|firefox   the browser engine (default qtwebkit): QtWebKit\n"
+         "                          with the plug-in, or Chromium or Firefox with the web\n"
+         "                          runtime (klp.js, added to pages that do not include it)\n"
+         "  --headless              run without a window: QtWebKit on a private X server when\n"
+         "                          there is no display, Chromium and Firefox headless\n"
          "  --screenshot FILE.png --at SECONDS   save the view (repeatable)\n"
          "  --click X,Y[,left|right|double] --at SECONDS   click in the view (repeatable)\n"
          "  --quit-after SECONDS    quit; seconds count from the end of page loading\n"
          "  --size WxH              size of the view (default 800x600)\n"
-         "  --plugin-dir DIR        load npklod32.so from DIR\n"
-         "Exit codes: 0 done, 2 usage, 3 no such file, 4 plug-in missing, 5 no display,\n"
-         "6 page not loaded.\n";
+         "  --plugin-dir DIR        qtwebkit: load npklod32.so from DIR\n"
+         "  --web-dir DIR           chromium, firefox: take klp.js and klp.wasm from DIR\n"
+         "The page's console messages are printed on stdout as they come.\n"
+         "Exit codes: 0 done, 2 usage, 3 no such file, 4 plug-in or web runtime missing,\n"
+         "5 no display, 6 page not loaded, 7 browser engine missing or would not start.\n"
+         "Environment: KLP_CHROMIUM, KLP_FIREFOX name other browser binaries (defaults\n"
+         "/usr/bin/chromium, /usr/bin/firefox-esr); KLP_NODE another node.\n";
+}
+
+const char* EngineName(Engine engine) {
+  switch (engine) {
+    case Engine::QtWebKit: return "qtwebkit";
+    case Engine::Chromium: return "chromium";
+    case Engine::Firefox: return "firefox";
+  }
+  return "?";
 }
 
 double Options::QuitTime() const {
@@ -131,9 +151,22 @@ bool ParseOptions(const std::vector<std::string>& args, Options* out, std::strin
         *error = "--size takes WIDTHxHEIGHT, not " + args[i];
         return false;
       }
+    } else if (a == "--engine") {
+      if (!need(i, a)) return false;
+      const std::string& name = args[++i];
+      if (name == "qtwebkit") o.engine = Engine::QtWebKit;
+      else if (name == "chromium") o.engine = Engine::Chromium;
+      else if (name == "firefox") o.engine = Engine::Firefox;
+      else {
+        *error = "--engine takes qtwebkit, chromium or firefox, not " + name;
+        return false;
+      }
     } else if (a == "--plugin-dir") {
       if (!need(i, a)) return false;
       o.pluginDir = args[++i];
+    } else if (a == "--web-dir") {
+      if (!need(i, a)) return false;
+      o.webDir = args[++i];
     } else if (a.size() > 1 && a[0] == '-') {
       *error = "unknown option " + a;
       return false;
@@ -156,19 +189,26 @@ bool ParseOptions(const std::vector<std::string>& args, Options* out, std::strin
   return true;
 }
 
-std::string FindPluginDir(const std::string& exePath, const std::string& buildDir,
-                          const std::string& installDir) {
+std::string FindViewerFile(const std::string& exePath, const std::string& buildDir,
+                           const std::string& buildPath, const std::string& installPath) {
   namespace fs = std::filesystem;
   std::error_code ec;
   fs::path exe = fs::weakly_canonical(exePath, ec);
   fs::path build = fs::weakly_canonical(buildDir, ec);
   if (!build.empty()) {
     auto mismatch = std::mismatch(build.begin(), build.end(), exe.begin(), exe.end());
-    if (mismatch.first == build.end()) return build.string();
+    if (mismatch.first == build.end()) return buildPath;
   }
-  fs::path install(installDir);
+  fs::path install(installPath);
   if (install.is_absolute()) return install.string();
   return (exe.parent_path().parent_path() / install).lexically_normal().string();
+}
+
+std::string FindPluginDir(const std::string& exePath, const std::string& buildDir,
+                          const std::string& installDir) {
+  std::error_code ec;
+  return FindViewerFile(exePath, buildDir, std::filesystem::weakly_canonical(buildDir, ec).string(),
+                        installDir);
 }
 
 bool IsProjectFile(const std::string& target) {
@@ -177,6 +217,18 @@ bool IsProjectFile(const std::string& target) {
   std::transform(ext.begin(), ext.end(), ext.begin(),
                  [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
   return ext == ".klp";
+}
+
+bool IsUrl(const std::string& target) { return target.find("://") != std::string::npos; }
+
+void Fail(const std::string& text) { std::fprintf(stderr, "klp view: %s\n", text.c_str()); }
+
+std::string ExecutablePath() {
+  char buf[4096];
+  ssize_t n = readlink("/proc/self/exe", buf, sizeof buf - 1);
+  if (n <= 0) return {};
+  buf[n] = '\0';
+  return buf;
 }
 
 }  // namespace klpview

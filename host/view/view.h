@@ -1,5 +1,6 @@
-// `klp view`: opens a page (or a project in full-page mode) in a QtWebKit view with the plug-in,
-// prints the page's console output to stdout, and runs the timed screenshots and clicks.
+// `klp view`: opens a page (or a project in full-page mode) in a browser engine, QtWebKit with
+// the plug-in or Chromium or Firefox with the web runtime, prints the page's console output to
+// stdout, and runs the timed screenshots and clicks.
 #pragma once
 
 #include <string>

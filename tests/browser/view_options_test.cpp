@@ -76,6 +76,48 @@ TEST(ViewOptions, ThePlugInComesFromTheBuildTreeWhenRunFromThere) {
             "/usr/lib/mozilla/plugins");
 }
 
+TEST(ViewOptions, TheEngineIsQtWebKitUnlessNamed) {
+  Options o;
+  ASSERT_TRUE(Parse({"p.html"}, &o));
+  EXPECT_EQ(o.engine, klpview::Engine::QtWebKit);
+  ASSERT_TRUE(Parse({"--engine", "chromium", "--web-dir", "/w", "p.html"}, &o));
+  EXPECT_EQ(o.engine, klpview::Engine::Chromium);
+  EXPECT_EQ(o.webDir, "/w");
+  ASSERT_TRUE(Parse({"p.html", "--engine", "firefox"}, &o));
+  EXPECT_EQ(o.engine, klpview::Engine::Firefox);
+  ASSERT_TRUE(Parse({"--engine", "chromium", "--engine", "qtwebkit", "p.html"}, &o));
+  EXPECT_EQ(o.engine, klpview::Engine::QtWebKit);  // the last one counts
+  std::string e;
+  EXPECT_FALSE(Parse({"--engine", "safari", "p.html"}, &o, &e));
+  EXPECT_EQ(e, "--engine takes qtwebkit, chromium or firefox, not safari");
+  EXPECT_FALSE(Parse({"--engine", "Chromium", "p.html"}, &o, &e));
+  EXPECT_FALSE(Parse({"p.html", "--engine"}, &o, &e));
+  EXPECT_EQ(e, "--engine needs a value");
+  EXPECT_FALSE(Parse({"p.html", "--web-dir"}, &o, &e));
+  EXPECT_STREQ(klpview::EngineName(klpview::Engine::Firefox), "firefox");
+}
+
+TEST(ViewOptions, TheWebRuntimeAndDriverComeFromTheBuildTreeOrTheDataDir) {
+  EXPECT_EQ(klpview::FindViewerFile("/src/build/klp", "/src/build", "/src/build/web",
+                                    "share/npklod32/web"),
+            "/src/build/web");
+  EXPECT_EQ(klpview::FindViewerFile("/src/build/klp", "/src/build", "/src/web/view/klp-view.mjs",
+                                    "share/npklod32/view/klp-view.mjs"),
+            "/src/web/view/klp-view.mjs");  // the driver stays in the source tree
+  EXPECT_EQ(klpview::FindViewerFile("/usr/bin/klp", "/src/build", "/src/build/web",
+                                    "share/npklod32/web"),
+            "/usr/share/npklod32/web");
+  EXPECT_EQ(klpview::FindViewerFile("/opt/k/bin/klp", "/src/build", "/src/build/web",
+                                    "/usr/share/npklod32/web"),
+            "/usr/share/npklod32/web");
+}
+
+TEST(ViewOptions, UrlsAreNotFiles) {
+  EXPECT_TRUE(klpview::IsUrl("http://127.0.0.1/x.html"));
+  EXPECT_TRUE(klpview::IsUrl("file:///x.html"));
+  EXPECT_FALSE(klpview::IsUrl("/x/page.html"));
+}
+
 TEST(ViewOptions, ProjectsOpenFullPage) {
   EXPECT_TRUE(klpview::IsProjectFile("tour.klp"));
   EXPECT_TRUE(klpview::IsProjectFile("/x/TOUR.KLP"));

@@ -8,6 +8,7 @@ const NPERR_INVALID_PARAM = 9;
 const NPRES_DONE = 0;
 const NPRES_NETWORK_ERR = 1;
 const NP_EMBED = 1;
+const NP_FULL = 2;
 const NP_ASFILE = 3;
 const NP_ASFILEONLY = 4;
 const NPWindowTypeDrawable = 2;

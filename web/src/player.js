@@ -70,7 +70,11 @@ class PlayerInstance {
     names.forEach((p, i) => mem.setI32(argn + 4 * i, p));
     values.forEach((p, i) => mem.setI32(argv + 4 * i, p));
     const type = mem.cstring(MIME_TYPE);
-    const err = host.callPlugin('newp', type, this.npp, NP_EMBED, this.args.length, argn, argv, 0);
+    // A project shown as a document of its own (the page `klp view` makes for a .klp) is a
+    // full-page instance, as a browser with plug-ins would create it.
+    const full = this.element.getAttribute('data-klp-mode') === 'full';
+    const err = host.callPlugin('newp', type, this.npp, full ? NP_FULL : NP_EMBED,
+      this.args.length, argn, argv, 0);
     for (const p of [...names, ...values, argn, argv, type]) mem.free(p);
     if (err !== NPERR_NO_ERROR) {
       console.error(`klp.js: the plug-in refused the instance (error ${err})`);
@@ -138,11 +142,14 @@ class PlayerInstance {
     this.invalidate();
   }
   // The area's own picture is hidden while a movie covers all of it: the page then composites
-  // the picture alone.
+  // the picture alone. Where a movie leaves part of it free (a full-page instance shows the
+  // movie at its own size), the area is painted anew, as the window behind the movie paints
+  // now (its background, no longer the idle picture).
   coverChanged() {
     const { width, height } = this.size();
     const covered = [...this.media.values()].some((m) => m.covers(width, height));
     this.area.style.visibility = covered ? 'hidden' : '';
+    if (!covered) this.invalidate();
   }
   invalidate() {
     if (this.paintPending || !this.live) return;

@@ -7,69 +7,13 @@ import os from 'node:os';
 import path from 'node:path';
 import puppeteer from 'puppeteer-core';
 import { PNG } from 'pngjs';
+// Shared with `klp view --engine`, which starts the browsers the same way.
+import { ENGINES, errorText, executable, launchOptions } from '../../view/browsers.js';
 
-export const ENGINES = ['chromium', 'firefox'];
+export { ENGINES, errorText };
 
-export const EXECUTABLES = {
-  chromium: process.env.KLP_CHROMIUM || '/usr/bin/chromium',
-  firefox: process.env.KLP_FIREFOX || '/usr/bin/firefox-esr',
-};
-
-// Resolves every host name but the loopback one to "not found" inside the browser, so the
-// browser's own services (sign-in, updates, time) never reach the network.
-const CHROMIUM_ARGS = [
-  '--no-sandbox',
-  '--disable-gpu',
-  '--disable-quic',
-  '--no-first-run',
-  '--disable-background-networking',
-  '--disable-component-update',
-  '--disable-sync',
-  '--disable-domain-reliability',
-  '--disable-features=NetworkTimeServiceQuerying',
-  '--no-pings',
-  '--autoplay-policy=no-user-gesture-required',
-  '--host-resolver-rules=MAP * ~NOTFOUND , EXCLUDE 127.0.0.1, EXCLUDE localhost',
-];
-
-// On top of what puppeteer sets. native-is-localhost makes every name resolve to 127.0.0.1,
-// where nothing answers the browser's services; the rest keeps them from starting at all.
-const FIREFOX_PREFS = {
-  'media.autoplay.default': 0,
-  'media.autoplay.blocking_policy': 0,
-  'network.dns.native-is-localhost': true,
-  'network.trr.mode': 5,
-  'network.dns.disablePrefetch': true,
-  'network.prefetch-next': false,
-  'network.http.speculative-parallel-limit': 0,
-  'network.captive-portal-service.enabled': false,
-  'network.connectivity-service.enabled': false,
-  'app.update.enabled': false,
-  'app.update.auto': false,
-  'app.normandy.enabled': false,
-  'browser.region.update.enabled': false,
-  'browser.region.network.url': '',
-  'browser.safebrowsing.malware.enabled': false,
-  'browser.safebrowsing.phishing.enabled': false,
-  'browser.safebrowsing.downloads.enabled': false,
-  'browser.safebrowsing.downloads.remote.enabled': false,
-  'browser.safebrowsing.provider.google4.updateURL': '',
-  'browser.safebrowsing.provider.mozilla.updateURL': '',
-  'datareporting.healthreport.uploadEnabled': false,
-  'datareporting.policy.dataSubmissionEnabled': false,
-  'toolkit.telemetry.enabled': false,
-  'toolkit.telemetry.unified': false,
-  'toolkit.telemetry.archive.enabled': false,
-  'toolkit.telemetry.server': '',
-  'extensions.update.enabled': false,
-  'extensions.blocklist.enabled': false,
-  'extensions.getAddons.cache.enabled': false,
-  'media.gmp-manager.updateEnabled': false,
-  'media.gmp-gmpopenh264.enabled': false,
-  'browser.ping-centre.telemetry': false,
-  'browser.newtabpage.activity-stream.feeds.telemetry': false,
-  'browser.newtabpage.activity-stream.telemetry': false,
-};
+// The browser binaries (KLP_CHROMIUM and KLP_FIREFOX name others).
+export const EXECUTABLES = Object.fromEntries(ENGINES.map((e) => [e, executable(e)]));
 
 export const DEFAULT_VIEWPORT = { width: 800, height: 600, deviceScaleFactor: 1 };
 
@@ -98,25 +42,14 @@ process.on('exit', () => {
   }
 });
 
-function launchOptions(engine, profile, { viewport, args, prefs, extension }) {
-  const common = {
-    executablePath: EXECUTABLES[engine],
-    userDataDir: profile,
-    headless: true,
-    defaultViewport: viewport,
-    protocolTimeout: 30000,
-    timeout: 30000,
-  };
-  if (engine === 'chromium') {
-    // An unpacked extension loads from the command line, which new headless honours.
-    const load = extension ? [`--load-extension=${extension}`, `--disable-extensions-except=${extension}`] : [];
-    return { ...common, browser: 'chrome', enableExtensions: Boolean(extension),
-      args: [...CHROMIUM_ARGS, ...load, ...args] };
-  }
-  if (engine === 'firefox') {
-    return { ...common, browser: 'firefox', args, extraPrefsFirefox: { ...FIREFOX_PREFS, ...prefs } };
-  }
-  throw new Error(`unknown engine ${engine} (one of ${ENGINES.join(', ')})`);
+// The shared options, with an unpacked extension loaded from the command line in Chromium (new
+// headless honours it); Firefox installs one after launch.
+function testLaunchOptions(engine, profile, { viewport, args, prefs, extension }) {
+  const load = engine === 'chromium' && extension
+    ? [`--load-extension=${extension}`, `--disable-extensions-except=${extension}`] : [];
+  const options = launchOptions(engine, profile, { viewport, args: [...load, ...args], prefs });
+  if (load.length) options.enableExtensions = true;
+  return options;
 }
 
 function withTimeout(promise, ms, what) {
@@ -129,17 +62,6 @@ function withTimeout(promise, ms, what) {
   ]).finally(() => clearTimeout(timer));
 }
 
-// An uncaught exception or unhandled rejection as text, the same in both engines:
-// "TypeError: boom" for a thrown TypeError, "text" for a thrown string. Chromium wraps errors
-// of evaluated code as "Error: Uncaught TypeError: ...", Firefox gives "TypeError: boom" as the
-// message of an Error and "uncaught exception: text" for a non-Error.
-export function errorText(e) {
-  let text = e instanceof Error ? `${e.name}: ${e.message}` : String(e);
-  text = text.replace(/^Error: (?=\w*(Error|Exception)\b|Uncaught\b|uncaught exception: )/, '');
-  text = text.replace(/^Uncaught (\(in promise\) )?/, '').replace(/^uncaught exception: /, '');
-  return text;
-}
-
 // Launches the engine ('chromium' or 'firefox'). Resolves to a Browser:
 //   engine, version (the browser's own), puppeteer (the puppeteer Browser),
 //   newPage() -> Page (below), close().
@@ -150,7 +72,7 @@ export async function launch(engine, { viewport = DEFAULT_VIEWPORT, args = [], p
   const profile = fs.mkdtempSync(path.join(tmpRoot(), `klp-${engine}-profile-`));
   let browser;
   try {
-    browser = await puppeteer.launch(launchOptions(engine, profile, { viewport, args, prefs, extension }));
+    browser = await puppeteer.launch(testLaunchOptions(engine, profile, { viewport, args, prefs, extension }));
     if (extension && engine === 'firefox') await browser.installExtension(extension);
   } catch (e) {
     await browser?.close().catch(() => {});

@@ -8,104 +8,10 @@ import fs from 'node:fs';
 import http from 'node:http';
 import path from 'node:path';
 
-export const MIME_TYPES = {
-  '.html': 'text/html; charset=utf-8',
-  '.htm': 'text/html; charset=utf-8',
-  '.js': 'text/javascript; charset=utf-8',
-  '.mjs': 'text/javascript; charset=utf-8',
-  '.css': 'text/css; charset=utf-8',
-  '.json': 'application/json',
-  '.wasm': 'application/wasm',
-  '.klp': 'application/octet-stream',
-  '.txt': 'text/plain; charset=utf-8',
-  '.webm': 'video/webm',
-  '.mp4': 'video/mp4',
-  '.ogg': 'video/ogg',
-  '.ogv': 'video/ogg',
-  '.png': 'image/png',
-  '.jpg': 'image/jpeg',
-  '.gif': 'image/gif',
-  '.svg': 'image/svg+xml',
-  '.ico': 'image/x-icon',
-};
+// The file serving itself is shared with `klp view --engine`.
+import { MIME_TYPES, parseRange, resolveInRoot, sendFile, sendText } from '../../view/files.js';
 
-// Parses a Range header against a body of size bytes: null when absent or not a single byte
-// range (the whole body is sent), 'unsatisfiable', or {start, end} (end inclusive).
-export function parseRange(header, size) {
-  if (!header) return null;
-  const m = /^bytes=(\d*)-(\d*)$/.exec(header.trim());
-  if (!m || (m[1] === '' && m[2] === '')) return null;
-  let start;
-  let end;
-  if (m[1] === '') {
-    const suffix = Number(m[2]);
-    if (suffix === 0) return 'unsatisfiable';
-    start = Math.max(0, size - suffix);
-    end = size - 1;
-  } else {
-    start = Number(m[1]);
-    end = m[2] === '' ? size - 1 : Math.min(Number(m[2]), size - 1);
-    if (m[2] !== '' && Number(m[2]) < start) return null;
-  }
-  if (start >= size) return 'unsatisfiable';
-  return { start, end };
-}
-
-// The file under root that a URL path names, or null when it would leave root.
-export function resolveInRoot(root, urlPath) {
-  let decoded;
-  try {
-    decoded = decodeURIComponent(urlPath);
-  } catch {
-    return null;
-  }
-  if (decoded.includes('\0') || decoded.split('/').includes('..')) return null;
-  const file = path.resolve(root, '.' + path.posix.normalize('/' + decoded));
-  if (file !== root && !file.startsWith(root + path.sep)) return null;
-  return file;
-}
-
-function sendText(res, status, text) {
-  res.writeHead(status, { 'Content-Type': 'text/plain; charset=utf-8', 'Cache-Control': 'no-store' });
-  res.end(text + '\n');
-}
-
-// Serves the file with Range support; hang leaves the response open after the headers.
-function sendFile(req, res, file, { hang = false } = {}) {
-  let stat;
-  try {
-    stat = fs.statSync(file);
-    if (stat.isDirectory()) {
-      file = path.join(file, 'index.html');
-      stat = fs.statSync(file);
-    }
-  } catch {
-    return sendText(res, 404, 'not found');
-  }
-  const size = stat.size;
-  const headers = {
-    'Content-Type': MIME_TYPES[path.extname(file).toLowerCase()] || 'application/octet-stream',
-    'Accept-Ranges': 'bytes',
-    'Cache-Control': 'no-store',
-  };
-  const range = parseRange(req.headers.range, size);
-  if (range === 'unsatisfiable') {
-    res.writeHead(416, { ...headers, 'Content-Range': `bytes */${size}`, 'Content-Length': 0 });
-    return res.end();
-  }
-  const status = range ? 206 : 200;
-  const start = range ? range.start : 0;
-  const end = range ? range.end : size - 1;
-  if (range) headers['Content-Range'] = `bytes ${start}-${end}/${size}`;
-  headers['Content-Length'] = size === 0 ? 0 : end - start + 1;
-  res.writeHead(status, headers);
-  if (hang) {
-    res.flushHeaders();
-    return;
-  }
-  if (req.method === 'HEAD' || size === 0) return res.end();
-  fs.createReadStream(file, { start, end }).pipe(res);
-}
+export { MIME_TYPES, parseRange, resolveInRoot };
 
 // Starts the server on a free port of 127.0.0.1. Resolves to
 // {origin, port, url(path), route(path, handler), unroute(path), requests, close()}:
