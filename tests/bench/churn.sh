@@ -16,24 +16,8 @@ build=${1:-build}
 navigations=${2:-100}
 script_rounds=${3:-40}
 case $build in /*) ;; *) build=$repo/$build ;; esac
-tour=$build/examples/tour
-[ -f "$tour/tour.webm" ] || { echo "churn: no example tour in $tour (build first)" >&2; exit 1; }
-for tool in xrestop xdotool Xvfb; do
-  command -v "$tool" >/dev/null ||
-    { echo "churn: $tool is missing (bash scripts/install-deps.sh --tools)" >&2; exit 1; }
-done
 source "$here/sample.sh"
-
-work=$(mktemp -d /tmp/klp-churn.XXXXXX)
-viewer=
-xvfb_pid=
-cleanup() {
-  stop "$viewer"
-  stop "$xvfb_pid"
-  rm -rf "$work"
-}
-trap cleanup EXIT
-cp "$tour/tour.webm" "$tour/tour.klp" "$work/"
+workdir churn "$build" Xvfb xrestop xdotool
 rounds=$((navigations / 2))
 hold_ms=1500  # a page stays this long once its embeds have started
 

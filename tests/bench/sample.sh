@@ -8,6 +8,24 @@ stop() {
   wait "$1" 2>/dev/null || true
 }
 
+# workdir NAME BUILD_DIR TOOL...: checks that the build has the example tour and that each TOOL
+# is installed, then makes the temporary folder $work holding a copy of the tour. The viewer
+# ($viewer) and the X server ($xvfb_pid) are ended and the folder removed when the script exits.
+workdir() {
+  local name=$1 tour=$2/examples/tour tool
+  shift 2
+  [ -f "$tour/tour.webm" ] || { echo "$name: no example tour in $tour (build first)" >&2; exit 1; }
+  for tool in "$@"; do
+    command -v "$tool" >/dev/null ||
+      { echo "$name: $tool is missing (bash scripts/install-deps.sh --tools)" >&2; exit 1; }
+  done
+  work=$(mktemp -d "/tmp/klp-$name.XXXXXX")
+  viewer=
+  xvfb_pid=
+  trap 'stop "$viewer"; stop "$xvfb_pid"; rm -rf "$work"' EXIT
+  cp "$tour/tour.webm" "$tour/tour.klp" "$work/"
+}
+
 # start_xvfb DIR WxH: starts Xvfb on a free display (its number written to DIR/display), exports
 # DISPLAY and sets xvfb_pid.
 start_xvfb() {

@@ -11,22 +11,8 @@ build=${1:-build}
 seconds=${2:-600}
 embeds=${3:-8}
 case $build in /*) ;; *) build=$repo/$build ;; esac
-tour=$build/examples/tour
-[ -f "$tour/tour.webm" ] || { echo "soak: no example tour in $tour (build first)" >&2; exit 1; }
-command -v xrestop >/dev/null ||
-  { echo "soak: xrestop is missing (bash scripts/install-deps.sh --tools)" >&2; exit 1; }
 source "$here/sample.sh"
-
-work=$(mktemp -d /tmp/klp-soak.XXXXXX)
-viewer=
-xvfb_pid=
-cleanup() {
-  stop "$viewer"
-  stop "$xvfb_pid"
-  rm -rf "$work"
-}
-trap cleanup EXIT
-cp "$tour/tour.webm" "$tour/tour.klp" "$work/"
+workdir soak "$build" Xvfb xrestop
 
 {
   echo '<!DOCTYPE html><html><body style="margin:0">'
