@@ -4,7 +4,7 @@
 # the integration host's own tests (host_tests). Exits non-zero on any invalid read or write,
 # use of an uninitialised value, or definite or indirect leak that libraries.supp does not
 # explain. Prints memcheck's summary lines and the time of each; the logs stay in a temporary
-# folder whose path is printed. About two minutes on two cores.
+# folder whose path is printed. 50 to 80 s on two cores.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 repo=$(cd "$here/../.." && pwd)
