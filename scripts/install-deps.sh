@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the project builds and tests with. Does nothing when all are present.
+# --tools: also those of the scripts that CI does not run (tests/memcheck, tests/bench/churn.sh).
 set -euo pipefail
 packages=(
   build-essential cmake pkg-config
@@ -13,6 +14,7 @@ packages=(
   emscripten chromium firefox-esr
   lintian man-db
 )
+[ "${1:-}" = --tools ] && packages+=(valgrind xrestop)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

@@ -1,5 +1,6 @@
 #include "platform/gst/video_window.h"
 
+#include <dlfcn.h>
 #include <pixman.h>
 
 #include <algorithm>
@@ -62,6 +63,15 @@ void RegisterWindowClass(win::WNDPROC proc) {
   wc.lpszClassName = kClassName;
   wc.lpfnWndProc = proc;
   win::RegisterClassA(&wc);
+}
+
+// pixman's constructor allocates its table of implementations and never frees it, so each load
+// after an unload of the module would leave one more. Like GLib and GStreamer, which are marked
+// so, it stays loaded for the life of the process once the module has loaded it.
+__attribute__((constructor)) void KeepScalerLoaded() {
+  Dl_info info{};
+  if (dladdr(reinterpret_cast<void*>(&pixman_image_create_bits), &info) && info.dli_fname)
+    dlopen(info.dli_fname, RTLD_LAZY | RTLD_NOLOAD | RTLD_NODELETE);
 }
 
 }  // namespace

@@ -430,6 +430,16 @@ int16_t OnButton(Area& a, const PointerEvent& e) {
       break;
     case Button::kRight:
       msg = press ? win::WM_RBUTTONDOWN : win::WM_RBUTTONUP;
+      if (!press) {
+        // The plug-in opens its menu on this message and waits for the user. A browser may keep
+        // an instance alive while an event call into it runs (QtWebKit puts off the destroy of a
+        // page left meanwhile until the call returns, and the menu outlives its page), so it
+        // arrives once the event call has returned, as a posted message.
+        g_desk->pointerArea_ = a.instance;
+        g_desk->PointerAt(a, e.x, e.y);
+        win::PostMessageA(a.hwnd, msg, e.keyFlags, PointParam(e.x, e.y));
+        return 1;
+      }
       break;
     case Button::kMiddle:
       msg = press ? win::WM_MBUTTONDOWN : win::WM_MBUTTONUP;

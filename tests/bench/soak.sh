@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # soak.sh [BUILD_DIR] [SECONDS] [EMBEDS]: a page of EMBEDS (default 8) copies of the example tour,
 # each playing with autorepeat, left open in `klp view` for SECONDS (default 600) on a private
-# Xvfb. Every 10 s it samples the viewer's resident memory, open descriptors, threads and child
-# processes (the npklod32-ui helpers), and at the end prints the growth per hour of each after
-# the first minute, with the markers the page heard.
+# Xvfb. Every 10 s it samples the viewer's resident memory, open descriptors, threads, child
+# processes (the npklod32-ui helpers) and X resources (sample.sh), and at the end prints the growth
+# per hour of each after the first minute, with the markers the page heard.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 repo=$(cd "$here/../.." && pwd)
@@ -11,17 +11,8 @@ build=${1:-build}
 seconds=${2:-600}
 embeds=${3:-8}
 case $build in /*) ;; *) build=$repo/$build ;; esac
-tour=$build/examples/tour
-[ -f "$tour/tour.webm" ] || { echo "soak: no example tour in $tour (build first)" >&2; exit 1; }
-
-work=$(mktemp -d /tmp/klp-soak.XXXXXX)
-viewer=
-cleanup() {
-  [ -n "$viewer" ] && kill "$viewer" 2>/dev/null && wait "$viewer" 2>/dev/null
-  rm -rf "$work"
-}
-trap cleanup EXIT
-cp "$tour/tour.webm" "$tour/tour.klp" "$work/"
+source "$here/sample.sh"
+workdir soak "$build" Xvfb xrestop
 
 {
   echo '<!DOCTYPE html><html><body style="margin:0">'
@@ -40,38 +31,27 @@ cp "$tour/tour.webm" "$tour/tour.klp" "$work/"
   echo '</body></html>'
 } > "$work/page.html"
 
-"$build/klp" view --headless --size 1400x1000 --plugin-dir "$build" \
+start_xvfb "$work" 1400x1000
+"$build/klp" view --size 1400x1000 --plugin-dir "$build" \
   --quit-after "$((seconds + 5))" "$work/page.html" > "$work/console" 2>&1 &
 viewer=$!
 sleep 3
 
-target=$viewer  # the view runs in klp's own process
-
-sample() {  # sample T: one row
-  local rss fds threads helpers
-  rss=$(awk '/^VmRSS:/ { print $2 }' "/proc/$target/status")
-  fds=$(ls "/proc/$target/fd" | wc -l)
-  threads=$(awk '/^Threads:/ { print $2 }' "/proc/$target/status")
-  helpers=$(pgrep -c -f npklod32-ui || true)
-  printf '%6s %10s %6s %8s %8s\n' "$1" "$rss" "$fds" "$threads" "$helpers"
-  echo "$1 $rss $fds $threads $helpers" >> "$work/samples"
-}
-
-printf '%6s %10s %6s %8s %8s\n' "s" "RSS KiB" "fds" "threads" "helpers"
+sample_header s
 for ((t = 10; t <= seconds; t += 10)); do
   sleep 10
-  kill -0 "$target" 2>/dev/null || { echo "soak: the viewer ended early" >&2; exit 1; }
-  sample "$t"
+  kill -0 "$viewer" 2>/dev/null || { echo "soak: the viewer ended early" >&2; exit 1; }
+  sample "$viewer" "$t" "$work/samples"  # the view runs in klp's own process
 done
 
 awk -v seconds="$seconds" '
-  $1 >= 60 && !first { first = 1; t0 = $1; r0 = $2; f0 = $3; h0 = $4; p0 = $5 }
-  { t1 = $1; r1 = $2; f1 = $3; h1 = $4; p1 = $5 }
+  $1 >= 60 && !first { first = 1; t0 = $1; r0 = $2; f0 = $3; h0 = $4; p0 = $5; x0 = $7 }
+  { t1 = $1; r1 = $2; f1 = $3; h1 = $4; p1 = $5; x1 = $7 }
   END {
     if (!first || t1 == t0) { print "soak: run longer than a minute for growth figures"; exit }
     per_hour = 3600 / (t1 - t0)
-    printf "after the first minute (%d s to %d s): RSS %+d KiB (%+.0f KiB/h), fds %+d, threads %+d, helpers %+d\n",
-      t0, t1, r1 - r0, (r1 - r0) * per_hour, f1 - f0, h1 - h0, p1 - p0
+    printf "after the first minute (%d s to %d s): RSS %+d KiB (%+.0f KiB/h), fds %+d, threads %+d, helpers %+d, X resources %+d\n",
+      t0, t1, r1 - r0, (r1 - r0) * per_hour, f1 - f0, h1 - h0, p1 - p0, x1 - x0
   }' "$work/samples"
 for m in start middle end; do
   printf 'marker %s: %s times\n' "$m" "$(grep -c "^marker $m\$" "$work/console" || true)"

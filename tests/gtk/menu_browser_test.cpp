@@ -509,6 +509,18 @@ TEST_F(MenuInBrowser, KillingTheHelperWithADialogOpenLeavesThePlugInWorking) {
   EXPECT_TRUE(viewer_.Running());
 }
 
+TEST_F(MenuInBrowser, LeavingThePageWithTheMenuOpenTakesTheMenuDown) {
+  std::ofstream(dir_ / "next.html")
+      << "<html><body><script>console.log('next page');</script></body></html>";
+  OPEN_OR_SKIP("", "setTimeout(function() { location.href = 'next.html'; }, 5000);");
+  ASSERT_TRUE(OpenMenu());
+  ASSERT_TRUE(viewer_.WaitFor("next page", 15000)) << "the page stayed while the menu was open";
+  EXPECT_TRUE(Eventually([&] { return !screen_->MenuUp(); }, 3000))
+      << "the menu outlived its page";
+  Pause(500);
+  EXPECT_TRUE(viewer_.Running());
+}
+
 TEST_F(MenuInBrowser, LeavingThePageWithADialogOpenTakesTheDialogDown) {
   std::ofstream(dir_ / "next.html")
       << "<html><body><script>console.log('next page');</script></body></html>";

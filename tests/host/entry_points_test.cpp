@@ -156,5 +156,17 @@ TEST(ModuleLifetime, UnloadsWhenTheBrowserLetsGo) {
   EXPECT_FALSE(Host::ModuleMapped(KLP_MODULE_PATH));
 }
 
+// pixman leaks its implementation table at each load, so it must not go and come back with the
+// module, even when the browser never initialises it (this binary does not link pixman: only the
+// module loads it).
+TEST(ModuleLifetime, KeepsTheScalerLibraryLoaded) {
+  {
+    Host host(KLP_MODULE_PATH);
+    ASSERT_TRUE(host.ok()) << host.error();
+  }
+  EXPECT_FALSE(Host::ModuleMapped(KLP_MODULE_PATH));
+  EXPECT_TRUE(Host::ModuleMapped("libpixman-1.so.0"));
+}
+
 }  // namespace
 }  // namespace klp::host

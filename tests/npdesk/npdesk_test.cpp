@@ -90,6 +90,7 @@ struct FakeBrowser {
   std::vector<NPRect> invalidated;
   std::vector<uint32_t> scheduled;  // intervals asked of NPN_ScheduleTimer
   void (*timerFunc)(NPP, uint32_t) = nullptr;
+  std::vector<std::pair<void (*)(void*), void*>> asyncCalls;  // NPN_PluginThreadAsyncCall
 };
 FakeBrowser* g_browser = nullptr;
 
@@ -105,6 +106,7 @@ uint32_t ScheduleTimer(NPP, uint32_t interval, NPBool, void (*f)(NPP, uint32_t))
   return static_cast<uint32_t>(g_browser->scheduled.size());
 }
 void UnscheduleTimer(NPP, uint32_t) {}
+void AsyncCall(NPP, void (*f)(void*), void* data) { g_browser->asyncCalls.emplace_back(f, data); }
 
 std::vector<win::MSG> g_messages;
 uint32_t g_areaColour = kRed;
@@ -428,6 +430,20 @@ TEST_F(BrowserDesktop, MouseEventsBecomeMessagesWithSetCursorFirst) {
                                     win::WM_RBUTTONDOWN}));
   EXPECT_EQ(g_messages[1].lParam, win::MAKELPARAM(12, 34));
   EXPECT_EQ(g_messages[5].lParam, win::MAKELPARAM(5, 6));
+}
+
+// The menu that the right button's release opens waits for the user; the browser may not destroy
+// an instance while an event call into it runs, so the release arrives after the call.
+TEST_F(BrowserDesktop, TheRightButtonsReleaseArrivesAfterTheEventCall) {
+  funcs_.pluginthreadasynccall = &AsyncCall;
+  Attach(60, 40);
+  EXPECT_EQ(Pointer(ButtonPress, 5, 6, Button3), 1);
+  EXPECT_EQ(Pointer(ButtonRelease, 7, 8, Button3), 1);
+  EXPECT_EQ(Messages(), (std::vector<win::UINT>{win::WM_RBUTTONDOWN}));
+  ASSERT_EQ(browser_.asyncCalls.size(), 1u);
+  browser_.asyncCalls[0].first(browser_.asyncCalls[0].second);
+  EXPECT_EQ(Messages(), (std::vector<win::UINT>{win::WM_RBUTTONDOWN, win::WM_RBUTTONUP}));
+  EXPECT_EQ(g_messages[1].lParam, win::MAKELPARAM(7, 8));
 }
 
 // The cursor the server shows at the pointer.
