@@ -11,6 +11,11 @@
 namespace klp::tools {
 namespace {
 
+using lint::GlobalValues;
+using lint::LineAt;
+using lint::ReadTrace;
+using lint::ReadTraced;
+
 std::string Count(std::size_t n, std::string_view one, std::string_view many) {
   return std::to_string(n) + " " + std::string(n == 1 ? one : many);
 }
