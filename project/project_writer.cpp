@@ -1,7 +1,7 @@
 #include "project/project_writer.h"
 
 #include <array>
-#include <cctype>
+#include <cstdio>
 #include <set>
 #include <string_view>
 
@@ -10,8 +10,6 @@
 namespace klp {
 namespace {
 
-constexpr std::array<std::string_view, 5> kHeaders = {"[Event]", "[Marker]", "[HotSpot]", "[Link]",
-                                                      "[Effect]"};
 constexpr std::array<std::string_view, 7> kGlobalKeys = {"KLPVersion", "Source", "Event", "Marker",
                                                          "HotSpot",    "Link",   "Effect"};
 // The profile reader hands over at most this many characters of a value.
@@ -33,16 +31,6 @@ std::string Quote(std::string_view text) {
     }
   }
   return out + "\"";
-}
-
-// Six hexadecimal digits at least, as colours are written.
-std::string Colour(int32_t value) {
-  static constexpr char kHex[] = "0123456789ABCDEF";
-  std::string out;
-  for (auto v = static_cast<uint32_t>(value); v != 0 || out.size() < 6; v >>= 4) {
-    out.insert(out.begin(), kHex[v & 0xF]);
-  }
-  return out;
 }
 
 // A part of a quoted line from which the reader takes one enclosing pair of quotes: in a pair
@@ -189,10 +177,8 @@ class Writer {
       problem = "would be an empty line, which is skipped";
     } else if (trimmed.front() == ';') {
       problem = "would be read as a comment: " + Quote(trimmed);
-    } else {
-      for (std::string_view header : kHeaders) {
-        if (EqualsIgnoreCase(trimmed, header)) problem = "would be read as a section header";
-      }
+    } else if (HeaderSection(trimmed)) {
+      problem = "would be read as a section header";
     }
     if (problem.empty()) return true;
     Fail(what + " cannot be written: its line " + problem);
@@ -351,9 +337,9 @@ class Writer {
       for (const int32_t colour : {effect->frameColor, effect->highlightColor}) {
         if (colour < 0) Fail(what + ": the colour " + std::to_string(colour) + " is negative");
       }
-      const std::string line = effect->name + ":" + Colour(effect->frameColor) + ":" +
+      const std::string line = effect->name + ":" + ColourText(effect->frameColor) + ":" +
                                std::to_string(effect->lineWidth) + ":" +
-                               Colour(effect->highlightColor) + ":" +
+                               ColourText(effect->highlightColor) + ":" +
                                std::to_string(effect->visibility);
       ReadsBack(what, *effect, line);
       if (playable_) {
@@ -437,6 +423,12 @@ void FileLayout::OnLine(const ReadLine& line) {
 
 WriteResult WriteProject(const CProjectInfo& project, const FileLayout* layout, WriteCheck check) {
   return Writer(project, layout, check).Run();
+}
+
+std::string ColourText(int32_t value) {
+  char buffer[16];
+  std::snprintf(buffer, sizeof buffer, "%06X", static_cast<unsigned>(value));
+  return buffer;
 }
 
 const char* DifferingField(const CEventInfo& a, const CEventInfo& b) {

@@ -59,6 +59,9 @@ struct WriteResult {
 WriteResult WriteProject(const CProjectInfo& project, const FileLayout* layout = nullptr,
                          WriteCheck check = WriteCheck::kPlayable);
 
+// A colour as authors write it: six hexadecimal digits at least, RRGGBB.
+std::string ColourText(int32_t value);
+
 // The first field, by name, in which two records differ; null when they are the same. Counts of
 // key frames are compared through the key frames themselves.
 const char* DifferingField(const CEventInfo& a, const CEventInfo& b);
