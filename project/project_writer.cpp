@@ -144,6 +144,12 @@ class Writer {
     if (found != layout_->before.end()) Lines(&found->second);
   }
 
+  // A record's line after the comments that stood before it.
+  void Put(const std::string& key, const std::string& line) {
+    Comments(key);
+    out_ += line + "\n";
+  }
+
   void Section(char letter, std::string_view header) {
     out_ += "\n";
     Comments(std::string(1, letter));
@@ -156,6 +162,8 @@ class Writer {
     const std::string what = std::string(key) + " " + Quote(value);
     if (value.find_first_of("\r\n") != std::string::npos) {
       Fail(what + " holds a line break, which ends the value");
+    } else if (value.find('\0') != std::string::npos) {
+      Fail(what + " holds a NUL byte, which ends the value");
     } else if (value.size() > kMaxGlobalValue) {
       Fail(what + " is longer than the " + std::to_string(kMaxGlobalValue) +
            " characters that are read");
@@ -218,8 +226,7 @@ class Writer {
       ReadsBack(what, *marker, line);
       NotQuoted(what, marker->name);
       Unique(names, what, marker->name);
-      Comments(PlaceKey('M', marker->name, seen));
-      out_ += line + "\n";
+      Put(PlaceKey('M', marker->name, seen), line);
     }
   }
 
@@ -234,8 +241,7 @@ class Writer {
       if (!event->params.empty()) line += ":" + event->params;
       ReadsBack(what, *event, line);
       NotQuoted(what, event->name);
-      Comments(PlaceKey('E', event->name, seen));
-      out_ += line + "\n";
+      Put(PlaceKey('E', event->name, seen), line);
     }
   }
 
@@ -263,17 +269,15 @@ class Writer {
       NotQuoted(what, spot->name);
       Unique(names, what, spot->name);
       const std::string key = PlaceKey('H', spot->name, seen);
-      Comments(key);
-      out_ += header + "\n";
+      Put(key, header);
       for (const KeyFrame& k : spot->keyFrames) {
         if (k.frame < 0) {
           Fail(what + ": key frame " + std::to_string(k.frame) +
                " cannot be written: frames are 0 or more");
         }
-        Comments(KeyFrameKey(key, k.frame));
-        out_ += std::to_string(k.frame) + ":" + std::to_string(k.left) + "," +
-                std::to_string(k.top) + "," + std::to_string(k.right) + "," +
-                std::to_string(k.bottom) + "\n";
+        Put(KeyFrameKey(key, k.frame),
+            std::to_string(k.frame) + ":" + std::to_string(k.left) + "," + std::to_string(k.top) +
+                "," + std::to_string(k.right) + "," + std::to_string(k.bottom));
       }
     }
   }
@@ -322,8 +326,7 @@ class Writer {
       if (!parameter.empty() || !link->extra.empty()) line += ":" + parameter;
       if (!link->extra.empty()) line += ":" + link->extra;
       ReadsBack(what, *link, line);
-      Comments(PlaceKey('L', link->name, seen));
-      out_ += line + "\n";
+      Put(PlaceKey('L', link->name, seen), line);
     }
   }
 
@@ -353,8 +356,7 @@ class Writer {
           Fail(what + ": its hot spot has an effect already");
         }
       }
-      Comments(PlaceKey('F', effect->name, seen));
-      out_ += line + "\n";
+      Put(PlaceKey('F', effect->name, seen), line);
     }
   }
 
@@ -381,44 +383,40 @@ void FileLayout::OnLine(const ReadLine& line) {
         otherSection_ = sawGlobal_ || !EqualsIgnoreCase(name, "Global");
         if (!otherSection_) {
           sawGlobal_ = true;
-          head.insert(head.end(), tail.begin(), tail.end());
-          tail.clear();
+          Attach(head);
         }
         return;
       }
       if (!sawGlobal_ || otherSection_) return;
-      globalTail.insert(globalTail.end(), tail.begin(), tail.end());
-      tail.clear();
+      Attach(globalTail);
       if (text.find('=') != std::string::npos && !IsKnownGlobalKey(text)) {
         globalTail.push_back(text);
       }
       return;
-    case LineUse::kSectionHeader: {
-      auto& kept = before[std::string(1, SectionLetter(line.section))];
-      kept.insert(kept.end(), tail.begin(), tail.end());
-      tail.clear();
+    case LineUse::kSectionHeader:
+      Attach(before[std::string(1, SectionLetter(line.section))]);
       return;
-    }
     case LineUse::kDropped:
       return;
     case LineUse::kKeyFrame: {
       CHotSpotInfo spot;
       spot.ParseKeyFrames({text});
-      auto& kept = before[KeyFrameKey(spotKey_, spot.keyFrames[0].frame)];
-      kept.insert(kept.end(), tail.begin(), tail.end());
-      tail.clear();
+      Attach(before[KeyFrameKey(spotKey_, spot.keyFrames[0].frame)]);
       return;
     }
     default: {
       const std::string key =
           PlaceKey(SectionLetter(line.section), RecordName(line.section, text), seen_);
       if (line.use == LineUse::kHotSpotHeader) spotKey_ = key;
-      auto& kept = before[key];
-      kept.insert(kept.end(), tail.begin(), tail.end());
-      tail.clear();
+      Attach(before[key]);
       return;
     }
   }
+}
+
+void FileLayout::Attach(std::vector<std::string>& to) {
+  to.insert(to.end(), tail.begin(), tail.end());
+  tail.clear();
 }
 
 WriteResult WriteProject(const CProjectInfo& project, const FileLayout* layout, WriteCheck check) {

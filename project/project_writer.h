@@ -37,6 +37,8 @@ class FileLayout final : public ReadObserver {
   std::vector<std::string> tail;  // waiting for the next line; after Read, the file's last
 
  private:
+  void Attach(std::vector<std::string>& to);  // the comments waiting, to what follows them
+
   std::map<std::string, int> seen_;  // names met so far, by section and name
   std::string spotKey_;              // key of the hot spot whose key frames are being read
   bool sawGlobal_ = false;

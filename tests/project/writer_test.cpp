@@ -245,6 +245,7 @@ TEST_F(Writer, ValuesTheReaderWouldChangeAreRefused) {
   CProjectInfo& project = Parsed(
       "[Global]\nSource=m.mpg\nHotSpot=1\n[HotSpot]\n(a::R:0-9:1)\n0:1,2,3,4\n[Marker]\nx:5\n"
       "[Event]\ne:1\n[Link]\nl:SEEK:9\n");
+  project.version = std::string("1.0\0x", 5);
   project.source = "m\n.mpg";
   project.markers[0]->name = "a:b";
   project.markers[0]->frame = -5;
@@ -258,6 +259,7 @@ TEST_F(Writer, ValuesTheReaderWouldChangeAreRefused) {
   EXPECT_EQ(written.text, "");
   EXPECT_EQ(written.errors,
             (std::vector<std::string>{
+                "KLPVersion \"1.0\\x00x\" holds a NUL byte, which ends the value",
                 "Source \"m\\x0A.mpg\" holds a line break, which ends the value",
                 "marker \"a:b\" cannot be written: its name would read back otherwise from "
                 "\"a:b:-5\"",
