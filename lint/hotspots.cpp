@@ -7,10 +7,6 @@
 
 namespace klp::lint {
 
-using klp::FieldAt;
-using klp::SplitFields;
-using klp::TrimBlanks;
-
 void Linter::CheckHotSpots() {
   std::map<std::string, int64_t> seen;
   for (std::size_t i = 0; i < project_.hotSpots.size(); ++i) {

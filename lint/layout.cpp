@@ -10,10 +10,6 @@
 namespace klp::lint {
 namespace {
 
-using klp::FieldAt;
-using klp::SplitFields;
-using klp::TrimBlanks;
-
 constexpr std::array<std::string_view, 5> kHeaders = {"[Event]", "[Marker]", "[HotSpot]", "[Link]",
                                                       "[Effect]"};
 

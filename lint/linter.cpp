@@ -9,10 +9,6 @@
 namespace klp::lint {
 namespace {
 
-using klp::FieldAt;
-using klp::SplitFields;
-using klp::TrimBlanks;
-
 std::string StripLeadingZeros(std::string_view digits) {
   const std::size_t first = digits.find_first_not_of('0');
   return first == std::string_view::npos ? "0" : std::string(digits.substr(first));

@@ -4,10 +4,6 @@
 
 namespace klp::lint {
 
-using klp::FieldAt;
-using klp::SplitFields;
-using klp::TrimBlanks;
-
 void Linter::CheckMarkers() {
   std::map<std::string, int64_t> seen;
   for (std::size_t i = 0; i < project_.markers.size(); ++i) {
