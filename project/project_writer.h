@@ -23,17 +23,19 @@ namespace klp {
 // The comment lines of an opened file and the "Global" keys the reader does not know, kept by
 // what they stand before: given to Read as its observer, then to WriteProject. A comment goes
 // before the section header, record or key frame it preceded (records found by section, name
-// and how many of that name came before; key frames by their hot spot and frame), one after the
-// last record at the end. Not kept: blank lines, comments among the known "Global" keys (they
-// move below them), sections other than [Global] before the records, and lines the reader
-// drops or misreads.
+// and how many of that name came before; key frames by their hot spot and frame); comments after
+// the last line stay at the end. Not kept: blank lines, the places of comments among the known
+// "Global" keys (they move below the keys), sections other than [Global] before the records,
+// comments of records since removed or renamed, and lines the reader drops; lines it misreads
+// are written as the records it made of them.
 class FileLayout final : public ReadObserver {
  public:
   void OnLine(const ReadLine& line) override;
 
   std::vector<std::string> head;        // before the [Global] header
   std::vector<std::string> globalTail;  // comments and unknown keys of [Global], after its keys
-  std::map<std::string, std::vector<std::string>> before;  // by PlaceKey
+  // By section ("M"), record (section, name, occurrence) or key frame (record, frame).
+  std::map<std::string, std::vector<std::string>> before;
   std::vector<std::string> tail;  // waiting for the next line; after Read, the file's last
 
  private:
