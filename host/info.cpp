@@ -7,19 +7,18 @@
 
 #include "host/args.h"
 #include "host/text.h"
+#include "project/project_writer.h"
 
 namespace klp::tools {
 namespace {
 
+using lint::GlobalValues;
+using lint::LineAt;
+using lint::ReadTrace;
+using lint::ReadTraced;
+
 std::string Count(std::size_t n, std::string_view one, std::string_view many) {
   return std::to_string(n) + " " + std::string(n == 1 ? one : many);
-}
-
-// A colour as an author writes it: six hex digits, RRGGBB.
-std::string Hex(int32_t value) {
-  char buffer[16];
-  std::snprintf(buffer, sizeof buffer, "%06X", static_cast<unsigned>(value));
-  return buffer;
 }
 
 std::string LineNote(int64_t line) { return line > 0 ? "line " + std::to_string(line) : ""; }
@@ -31,7 +30,7 @@ std::string Visibility(int32_t visibility) {
 }
 
 std::string EffectText(const CEffectInfo& effect) {
-  return "frame colour " + Hex(effect.frameColor) + ", highlight " + Hex(effect.highlightColor) +
+  return "frame colour " + ColourText(effect.frameColor) + ", highlight " + ColourText(effect.highlightColor) +
          ", line width " + std::to_string(effect.lineWidth) + ", " + Visibility(effect.visibility);
 }
 

@@ -7,9 +7,11 @@
 #include <string>
 #include <vector>
 
-#include "host/read_trace.h"
+#include "lint/read_trace.h"
 
 namespace klp::tools {
+
+using lint::TracedProject;
 
 // The readable summary of a read project.
 std::string InfoText(const TracedProject& read);

@@ -26,9 +26,7 @@ struct klp::LineCursor {
   }
 };
 
-namespace {
-
-std::optional<Section> HeaderSection(std::string_view line) {
+std::optional<Section> klp::HeaderSection(std::string_view line) {
   static constexpr std::array<std::pair<std::string_view, Section>, 5> kHeaders{{
       {"[Event]", Section::kEvent},
       {"[Marker]", Section::kMarker},
@@ -41,6 +39,8 @@ std::optional<Section> HeaderSection(std::string_view line) {
   }
   return std::nullopt;
 }
+
+namespace {
 
 // The next line that is neither blank nor a comment, trimmed. Skipped lines are told as such
 // while the open section is `section`.
@@ -132,7 +132,7 @@ int CProjectInfo::ReadRecords(LineSource& input, klp::ReadObserver* observer) {
     LineStatus status = NextContentLine(lines, line, open);
     if (status == LineStatus::kError) return -1;
     if (status == LineStatus::kEnd) break;
-    if (const auto header = HeaderSection(line)) {
+    if (const auto header = klp::HeaderSection(line)) {
       open = *header;
       lines.Tell(line, LineUse::kSectionHeader, open);
       continue;

@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -19,7 +20,10 @@
 
 namespace klp {
 struct LineCursor;
-}
+
+// The section that a trimmed line opens, when it is one of the five section headers.
+std::optional<Section> HeaderSection(std::string_view line);
+}  // namespace klp
 
 class CProjectInfo {
  public:

@@ -1,10 +1,10 @@
-#include "host/read_trace.h"
+#include "lint/read_trace.h"
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 
-namespace klp::tools {
+namespace klp::lint {
 namespace {
 
 void Place(std::vector<int64_t>& lines, int index, int64_t number) {
@@ -69,4 +69,4 @@ int64_t LineAt(const std::vector<int64_t>& lines, std::size_t index) {
   return index < lines.size() ? lines[index] : 0;
 }
 
-}  // namespace klp::tools
+}  // namespace klp::lint

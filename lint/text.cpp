@@ -1,9 +1,9 @@
-#include "host/text.h"
+#include "lint/text.h"
 
 #include <cmath>
 #include <cstdio>
 
-namespace klp::tools {
+namespace klp::lint {
 namespace {
 
 constexpr char kHex[] = "0123456789abcdef";
@@ -170,4 +170,4 @@ JsonWriter& JsonWriter::Null() {
   return *this;
 }
 
-}  // namespace klp::tools
+}  // namespace klp::lint

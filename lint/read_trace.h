@@ -1,5 +1,5 @@
 // A project read through the plug-in's own reader, with a record of how every line was taken:
-// the ground both `klp check` and `klp info` stand on.
+// the ground the lint rules and `klp info` stand on.
 #pragma once
 
 #include <cstdint>
@@ -11,7 +11,7 @@
 #include "project/project_info.h"
 #include "project/read_observer.h"
 
-namespace klp::tools {
+namespace klp::lint {
 
 struct TracedLine {
   int64_t number = 0;
@@ -63,4 +63,4 @@ std::unique_ptr<TracedProject> ReadTraced(const std::string& path);
 // Line number of the record, or 0 when unknown.
 int64_t LineAt(const std::vector<int64_t>& lines, std::size_t index);
 
-}  // namespace klp::tools
+}  // namespace klp::lint
