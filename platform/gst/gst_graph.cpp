@@ -153,6 +153,14 @@ class FilterGraph final : public GraphBase,
     if (!pipeline_) return VFW_E_WRONG_STATE;
     if (!pipeline_->Position(&ns)) return com::E_FAIL;
     *current = ToUnits(ns);
+    // Pausing a playing pipeline shows the next frame that arrives (the sink's preroll), which
+    // a loaded machine may deliver after the clock stopped short of it: the position is then
+    // the frame on show.
+    int32_t shown = -1;
+    if (inFrames_ && pausedFromRun_ &&
+        pipeline_->ReadFrame([&](const media::VideoFrame& f) { shown = f.number; }) &&
+        shown > *current)
+      *current = shown;
     return com::S_OK;
   }
 
@@ -171,6 +179,7 @@ class FilterGraph final : public GraphBase,
       int64_t duration;
       stopNs_ = pipeline_->Duration(&duration) && ns >= duration ? -1 : ns;
     }
+    pausedFromRun_ = false;
     Status s = pipeline_->Seek(startNs, stopNs_, kChangeTimeoutMs);
     return s == Status::kOk || s == Status::kPending ? com::S_OK : FromStatus(s);
   }
@@ -281,6 +290,7 @@ class FilterGraph final : public GraphBase,
     Status s = target == State_Running ? pipeline_->Play(kChangeTimeoutMs)
                                        : pipeline_->Pause(kChangeTimeoutMs);
     if (s != Status::kOk && s != Status::kPending) return FromStatus(s);
+    pausedFromRun_ = target == State_Running ? false : pausedFromRun_ || state_ == State_Running;
     state_ = target;
     window_.GraphStateChanged();
     return FromStatus(s);
@@ -329,6 +339,7 @@ class FilterGraph final : public GraphBase,
   LONG videoWidth_ = 0;
   LONG videoHeight_ = 0;
   OAFilterState state_ = State_Stopped;
+  bool pausedFromRun_ = false;  // paused after running, with no seek since
   int64_t stopNs_ = -1;    // -1: the end
 
   // Written by AddFilter and the destructor (desktop's thread), read by TransformFrame
