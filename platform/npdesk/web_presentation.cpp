@@ -8,13 +8,13 @@
 // DialogBoxParamA, fed by the host's dialog events until its procedure ends it. One menu or
 // dialog is up at a time in the page; meanwhile the desktop keeps mouse input from every area.
 #include <algorithm>
+#include <initializer_list>
 #include <array>
 #include <cstdint>
-#include <cstdio>
 #include <string>
-#include <string_view>
 #include <vector>
 
+#include "lint/text.h"
 #include "platform/npdesk/presentation.h"
 #include "platform/npdesk/web_event.h"
 #include "platform/win/desktop.h"
@@ -73,45 +73,32 @@ PointerEvent::Button ButtonOf(int32_t button) {
   }
 }
 
-// s as a JSON string. Resource texts are single bytes; those beyond ASCII are taken as Latin-1.
-std::string Quoted(std::string_view s) {
-  std::string out = "\"";
-  for (unsigned char c : s) {
-    if (c == '"' || c == '\\') {
-      out += '\\';
-      out += static_cast<char>(c);
-    } else if (c < 0x20 || c >= 0x7F) {
-      char escaped[8];
-      std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
-      out += escaped;
+std::string MenuJson(const win::Menu& menu) {
+  klp::lint::JsonWriter json;
+  json.BeginArray();
+  for (const win::MenuItem& item : menu.items) {
+    json.BeginObject();
+    if (item.flags & win::MF_SEPARATOR) {
+      json.Key("separator").Bool(true);
     } else {
-      out += static_cast<char>(c);
+      json.Key("command").Number(static_cast<int64_t>(item.id)).Key("text").String(item.text);
+      json.Key("enabled").Bool(item.Selectable());
     }
+    json.EndObject();
   }
-  return out + "\"";
+  return json.EndArray().str();
 }
 
-std::string MenuJson(const win::Menu& menu) {
-  std::string out = "[";
-  for (const win::MenuItem& item : menu.items) {
-    if (out.size() > 1) out += ',';
-    if (item.flags & win::MF_SEPARATOR) {
-      out += "{\"separator\":true}";
-      continue;
-    }
-    out += "{\"command\":" + std::to_string(item.id) + ",\"text\":" + Quoted(item.text) +
-           ",\"enabled\":" + (item.Selectable() ? "true" : "false") + "}";
-  }
-  return out + "]";
+void Checks(klp::lint::JsonWriter& json, const win::Dialog& d) {
+  json.BeginObject();
+  for (const auto& [id, state] : d.checks) json.Key(std::to_string(id)).Number(state);
+  json.EndObject();
 }
 
 std::string ChecksJson(const win::Dialog& d) {
-  std::string out = "{";
-  for (const auto& [id, state] : d.checks) {
-    if (out.size() > 1) out += ',';
-    out += "\"" + std::to_string(id) + "\":" + std::to_string(state);
-  }
-  return out + "}";
+  klp::lint::JsonWriter json;
+  Checks(json, d);
+  return json.str();
 }
 
 const char* KindName(resources::ControlKind kind) {
@@ -136,9 +123,10 @@ const char* AlignName(uint32_t style) {
   }
 }
 
-std::string Rect(int x, int y, int w, int h) {
-  return "[" + std::to_string(x) + "," + std::to_string(y) + "," + std::to_string(w) + "," +
-         std::to_string(h) + "]";
+void Numbers(klp::lint::JsonWriter& json, std::initializer_list<int64_t> numbers) {
+  json.BeginArray();
+  for (int64_t n : numbers) json.Number(n);
+  json.EndArray();
 }
 
 // The dialog as the host builds it: the template in dialog units, where the module placed its
@@ -146,26 +134,26 @@ std::string Rect(int x, int y, int w, int h) {
 std::string DialogJson(const win::Dialog& d, const win::RECT& placed) {
   const resources::DialogTemplate& t = *d.tmpl;
   using namespace resources::dlg;
-  std::string out = "{\"template\":" + std::to_string(t.id) + ",\"caption\":" +
-                    Quoted(t.caption ? t.caption : "") + ",\"font\":" +
-                    Quoted(t.font ? t.font : "") + ",\"points\":" + std::to_string(t.pointSize) +
-                    ",\"closeBox\":" + ((t.style & WS_SYSMENU) ? "true" : "false") +
-                    ",\"centred\":" + ((t.style & DS_CENTER) ? "true" : "false") +
-                    ",\"size\":[" + std::to_string(t.cx) + "," + std::to_string(t.cy) + "]" +
-                    ",\"placement\":" +
-                    Rect(placed.left, placed.top, placed.right - placed.left,
-                         placed.bottom - placed.top) +
-                    ",\"controls\":[";
+  klp::lint::JsonWriter json;
+  json.BeginObject().Key("template").Number(t.id);
+  json.Key("caption").String(t.caption ? t.caption : "").Key("font").String(t.font ? t.font : "");
+  json.Key("points").Number(t.pointSize).Key("closeBox").Bool((t.style & WS_SYSMENU) != 0);
+  json.Key("centred").Bool((t.style & DS_CENTER) != 0).Key("size");
+  Numbers(json, {t.cx, t.cy});
+  json.Key("placement");
+  Numbers(json, {placed.left, placed.top, placed.right - placed.left, placed.bottom - placed.top});
+  json.Key("controls").BeginArray();
   for (size_t i = 0; i < t.controlCount; ++i) {
     const resources::DialogControl& c = t.controls[i];
-    if (i) out += ',';
-    out += "{\"id\":" + std::to_string(c.id) + ",\"kind\":\"" + KindName(c.kind) +
-           "\",\"text\":" + Quoted(c.text ? c.text : "") + ",\"rect\":" +
-           Rect(c.x, c.y, c.cx, c.cy) + ",\"align\":\"" + AlignName(c.style) +
-           "\",\"group\":" + ((c.style & WS_GROUP) ? "true" : "false") +
-           ",\"rightJust\":" + ((c.style & SS_RIGHTJUST) ? "true" : "false") + "}";
+    json.BeginObject().Key("id").Number(c.id).Key("kind").String(KindName(c.kind));
+    json.Key("text").String(c.text ? c.text : "").Key("rect");
+    Numbers(json, {c.x, c.y, c.cx, c.cy});
+    json.Key("align").String(AlignName(c.style)).Key("group").Bool((c.style & WS_GROUP) != 0);
+    json.Key("rightJust").Bool((c.style & SS_RIGHTJUST) != 0).EndObject();
   }
-  return out + "],\"checks\":" + ChecksJson(d) + "}";
+  json.EndArray().Key("checks");
+  Checks(json, d);
+  return json.EndObject().str();
 }
 
 // The first picture of the template as R, G, B, alpha pixels.
