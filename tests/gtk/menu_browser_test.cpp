@@ -370,10 +370,11 @@ klpview::Xvfb* MenuInBrowser::xvfb_ = nullptr;
 TEST_F(MenuInBrowser, TheMenuOffersWhatTheStateAllowsAndItsCommandsWork) {
   OPEN_OR_SKIP("autorepeat='true'");
   ASSERT_TRUE(OpenMenu(150, 60));
-  // At the click point, not in the browser process.
-  QImage menu = Shot("menu-stopped", 150, 60, 40, 40);
-  QColor inside = menu.pixelColor(30, 20);
-  EXPECT_GT(inside.red() + inside.green() + inside.blue(), 3 * 220) << "the menu's background";
+  // At the click point, not in the browser process; mapped comes before painted.
+  EXPECT_TRUE(Eventually([&] {
+    QColor inside = Shot("menu-stopped", 150, 60, 40, 40).pixelColor(30, 20);
+    return inside.red() + inside.green() + inside.blue() > 3 * 220;
+  }, 3000)) << "the menu's background";
   std::ifstream maps("/proc/" + std::to_string(viewer_.pid()) + "/maps");
   std::string text((std::istreambuf_iterator<char>(maps)), std::istreambuf_iterator<char>());
   EXPECT_NE(text.find("libQt5WebKit"), std::string::npos);
