@@ -5,6 +5,9 @@
 #include <ostream>
 
 #include "host/check.h"
+#ifdef KLP_HAVE_EDIT
+#include "host/edit/edit.h"
+#endif
 #include "host/info.h"
 #ifdef KLP_HAVE_VIEW
 #include "host/view/view.h"
@@ -24,6 +27,9 @@ int RunView(const std::vector<std::string>& args, std::ostream& out, std::ostrea
 constexpr std::array kCommands = {
     Command{"check", "report what in a project file will not play as written", RunCheck},
     Command{"info", "show what a project file holds", RunInfo},
+#ifdef KLP_HAVE_EDIT
+    Command{"edit", "edit a project's hot spots, markers and events over its movie", RunEdit},
+#endif
 #ifdef KLP_HAVE_VIEW
     Command{"view", "open a page or project in a browser engine (plug-in or klp.js)", RunView},
 #endif

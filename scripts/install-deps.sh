@@ -13,6 +13,7 @@ packages=(
   gstreamer1.0-plugins-ugly gstreamer1.0-libav
   emscripten chromium firefox-esr
   lintian man-db
+  libcpp-httplib-dev
 )
 [ "${1:-}" = --tools ] && packages+=(valgrind xrestop)
 missing=()
