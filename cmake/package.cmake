@@ -2,7 +2,8 @@
 # `cmake --install` puts under /usr plus the web runtime from scripts/build-web.sh.
 #   /usr/lib/mozilla/plugins  npklod32.so, npklod32-ui
 #   /usr/bin                  klp
-#   /usr/share/npklod32/web   klp.js, klp.wasm
+#   /usr/share/npklod32/web   klp.js, klp.wasm, and klp edit's module klp-edit.js, klp-edit.wasm
+#   /usr/share/npklod32/edit  the page of klp edit
 #   /usr/share/man/man1       klp.1 and one page for each command
 #   /usr/share/doc/npklod32   the page-author guide, the example tour, copyright, changelog
 set(doc_dir share/doc/npklod32)
@@ -12,6 +13,7 @@ find_program(GZIP gzip REQUIRED)
 # Manual pages and the changelog, compressed without name or time stamp.
 set(compressed)
 foreach(source docs/man/klp.1 docs/man/klp-view.1 docs/man/klp-check.1 docs/man/klp-info.1
+               docs/man/klp-edit.1
                packaging/deb/changelog)
   get_filename_component(name ${source} NAME)
   add_custom_command(OUTPUT ${package_dir}/${name}.gz
@@ -63,6 +65,7 @@ This package holds the plug-in, the klp tool (view, check and inspect
 projects), and the web runtime (klp.js) that plays the same pages in
 browsers without plug-ins.")
 # Libraries from the binaries (dpkg-shlibdeps); the media elements GStreamer loads at run time.
+# The libraries, cpp-httplib's among them, found by dpkg-shlibdeps.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "gstreamer1.0-plugins-base, gstreamer1.0-plugins-good")
 # Xvfb for `klp view --headless`; node and a browser for `klp view --engine chromium|firefox`.

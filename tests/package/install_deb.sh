@@ -51,7 +51,7 @@ trap cleanup EXIT
 expect_eq "file name" "npklod32_${version}_amd64.deb" "$(basename "$deb")"
 expect_eq "version" "$version" "$(dpkg-deb -f "$deb" Version)"
 depends=$(dpkg-deb -f "$deb" Depends)
-for lib in libgstreamer1.0-0 libgtk-3-0 libqt5webkit5 libc6; do
+for lib in libgstreamer1.0-0 libgtk-3-0 libqt5webkit5 libcpp-httplib0.11 libc6; do
   [[ ", $depends" == *", $lib (>= "* ]] || fail "Depends has no versioned $lib: $depends"
 done
 [[ "$depends," == *", libx11-6,"* ]] || fail "Depends lacks libx11-6: $depends"
@@ -69,8 +69,11 @@ fi
 dpkg-deb -c "$deb" | awk '{print $6}' | sed 's|^\.||; s|/$||' | grep -v '^$' >"$tmp/paths"
 for path in /usr/lib/mozilla/plugins/npklod32.so /usr/lib/mozilla/plugins/npklod32-ui /usr/bin/klp \
     /usr/share/npklod32/web/klp.js /usr/share/npklod32/web/klp.wasm \
+    /usr/share/npklod32/web/klp-edit.js /usr/share/npklod32/web/klp-edit.wasm \
+    /usr/share/npklod32/edit/index.html /usr/share/npklod32/edit/edit.js \
     /usr/share/man/man1/klp.1.gz /usr/share/man/man1/klp-view.1.gz \
     /usr/share/man/man1/klp-check.1.gz /usr/share/man/man1/klp-info.1.gz \
+    /usr/share/man/man1/klp-edit.1.gz \
     /usr/share/doc/npklod32/copyright /usr/share/doc/npklod32/changelog.gz \
     /usr/share/doc/npklod32/page-authors.md /usr/share/doc/npklod32/examples/tour/index.html; do
   grep -qxF "$path" "$tmp/paths" || fail "the package lacks $path"
@@ -88,7 +91,7 @@ for line in "marker start" "event bell"; do
 done
 [ "$(readlink -f "$tour/klp.js")" = /usr/share/npklod32/web/klp.js ] ||
   fail "the tour's klp.js is not the installed runtime"
-for page in klp klp-view klp-check klp-info; do
+for page in klp klp-view klp-check klp-info klp-edit; do
   expect_eq "man -w $page" "/usr/share/man/man1/$page.1.gz" "$(man -w "$page" 2>&1)"
 done
 if [ $failures != 0 ]; then echo "klp view printed:"; cat "$tmp/view"; fi
