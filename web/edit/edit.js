@@ -443,7 +443,7 @@ function currentText() {
 function videoPoint(ev) {
   const box = $('overlay').getBoundingClientRect();
   const k = app.width / box.width;
-  return { x: Math.round((ev.clientX - box.left) * k), y: Math.round((ev.clientY - box.top) * k) };
+  return { x: Math.floor((ev.clientX - box.left) * k), y: Math.floor((ev.clientY - box.top) * k) };
 }
 
 function clampRect(r) {
@@ -817,7 +817,8 @@ async function start() {
   }
   app.width = movie.width || video.videoWidth || 320;
   app.height = movie.height || video.videoHeight || 240;
-  app.last = movie.frames ?? Math.max(0, Math.round((video.duration || 0) * app.fps) - 1);
+  // The last frame with a picture; the time line's end (movie.frames) comes after it.
+  app.last = Math.max(0, (movie.frames ?? Math.round((video.duration || 0) * app.fps)) - 1);
   editing.push();
   // The file as the writer writes it: a file written by this editor compares equal unchanged.
   if (res.ok) app.savedText = currentText();
