@@ -216,7 +216,8 @@ struct Server::Impl {
   std::thread thread;
   int port = 0;
   fs::path projectDir;  // canonical
-  std::mutex mutex;     // the log and the project file
+  std::mutex mutex;     // the log, the project file and the preview
+  std::string preview;  // the project as last previewed; never written to a file
 
   void Log(const std::string& line) {
     std::lock_guard<std::mutex> lock(mutex);
@@ -265,6 +266,11 @@ struct Server::Impl {
     if (rest.empty()) return Static(req, res, "index.html");
     if (rest == "session") return Session(res);
     if (rest == "project") return ReadProject(res);
+    if (rest == "preview/project.klp") {
+      std::lock_guard<std::mutex> lock(mutex);
+      if (preview.empty()) return Answer(res, 404, "no preview yet");
+      return res.set_content(preview, "application/kelvora-movie");
+    }
     if (rest == "movie") {
       if (!ServeFile(req, res, config.movie)) Answer(res, 404, "cannot read the movie " + config.movie);
       return;
@@ -325,6 +331,11 @@ struct Server::Impl {
   }
 
   void Put(const Request& req, Response& res) {
+    if (Rest(req) == "preview/project.klp" && req.body.size() <= config.maxProjectBytes) {
+      std::lock_guard<std::mutex> lock(mutex);
+      preview = req.body;
+      return Answer(res, 200, "preview kept");
+    }
     if (Rest(req) != "project") {
       Answer(res, 405, "only the project is written");
       return;

@@ -18,6 +18,9 @@
 //   PUT  project       writes the project file
 //   GET  movie         the movie (Range requests answered, for the video element's seeking)
 //   GET  files/PATH    a file of the project's folder
+//   PUT, GET preview/project.klp
+//                      the project as the page previews it, kept in memory only (its Source
+//                      "../movie" names the movie above)
 #pragma once
 
 #include <cstdint>

@@ -245,7 +245,19 @@ TEST_F(EditServer, TheProjectIsWrittenWithItsPreviousVersionKept) {
   res = client_->Put(At("project"), std::string(2000, 'x'), "text/plain");
   ASSERT_TRUE(res);
   EXPECT_EQ(res->status, 413);
-  for (const std::string& rest : {std::string("files/notes.txt"), std::string("movie")}) {
+  // The preview is kept in memory, never in the folder.
+  res = client_->Get(At("preview/project.klp"));
+  ASSERT_TRUE(res);
+  EXPECT_EQ(res->status, 404);
+  res = client_->Put(At("preview/project.klp"), "[Global]\nSource=../movie\n", "text/plain");
+  ASSERT_TRUE(res);
+  EXPECT_EQ(res->status, 200);
+  res = client_->Get(At("preview/project.klp"));
+  ASSERT_TRUE(res);
+  EXPECT_EQ(res->body, "[Global]\nSource=../movie\n");
+  EXPECT_EQ(res->get_header_value("Content-Type"), "application/kelvora-movie");
+  for (const std::string& rest : {std::string("files/notes.txt"), std::string("movie"),
+                                  std::string("preview/other.klp")}) {
     res = client_->Put(At(rest), "x", "text/plain");
     ASSERT_TRUE(res);
     EXPECT_EQ(res->status, 405);

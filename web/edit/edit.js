@@ -326,7 +326,7 @@ function renderTimeline() {
     label.dataset.spot = i;
     const track = el('div', 'tl-track', row);
     const span = el('div', 'tl-span', track);
-    const x0 = xOf(spot.start) - 3, x1 = xOf(spot.end) + 3;
+    const x0 = Math.max(xOf(spot.start) - 3, 0), x1 = Math.min(xOf(spot.end) + 3, trackWidth());
     span.style.left = `${x0}px`;
     span.style.width = `${Math.max(x1 - x0, 6)}px`;
     span.title = `${spot.name}: frames ${spot.start} to ${spot.end}`;
@@ -751,11 +751,9 @@ async function save() {
   return true;
 }
 
-let previewURL = null;
-
-function preview() {
-  // The project as it is now, with the movie named by its address here.
-  editing.push(new URL('movie', location.href).href);
+// The project as it is now, served by the editor's server from memory beside the movie.
+async function preview() {
+  editing.push('../movie');
   const w = editing.write(false);
   editing.push();
   if (!w.ok) {
@@ -763,7 +761,11 @@ function preview() {
     return;
   }
   closePreview();
-  previewURL = URL.createObjectURL(new Blob([w.text], { type: 'application/kelvora-movie' }));
+  const res = await fetch('preview/project.klp', { method: 'PUT', body: w.text });
+  if (!res.ok) {
+    showStatus(`Cannot preview: ${(await res.text()).trim()}`, 'failed');
+    return;
+  }
   const log = $('preview-log');
   log.replaceChildren();
   const say = (text) => { el('li', '', log, text); log.scrollTop = log.scrollHeight; };
@@ -772,7 +774,7 @@ function preview() {
   window.klpPreview_OnActivateAnchor = (name) => say(`hot spot ${name} activated`);
   window.klpPreview_OnError = (code) => say(`error ${code}`);
   const embed = document.createElement('embed');
-  Object.entries({ id: 'klpPreview', name: 'klpPreview', src: previewURL, type: 'application/kelvora-movie',
+  Object.entries({ id: 'klpPreview', name: 'klpPreview', src: 'preview/project.klp', type: 'application/kelvora-movie',
                    width: app.width, height: app.height, autoplay: 'true' })
     .forEach(([k, v]) => embed.setAttribute(k, v));
   $('preview-stage').replaceChildren(embed);
@@ -781,8 +783,6 @@ function preview() {
 
 function closePreview() {
   $('preview-stage').replaceChildren();
-  if (previewURL) URL.revokeObjectURL(previewURL);
-  previewURL = null;
   if ($('preview-box').open) $('preview-box').close();
 }
 

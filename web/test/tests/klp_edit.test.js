@@ -219,6 +219,10 @@ describe('klp edit in Chromium', { skip }, () => {
     await saved();
     assert.deepEqual(fs.readFileSync(file), first);
     assert.deepEqual(fs.readFileSync(file + '~'), first);
+    // Preview: the project through the web runtime, its page functions logging.
+    await page.page.click('#preview');
+    await page.waitFor(() => document.getElementById('preview-log').textContent.includes('marker half'),
+      { timeout: 20000, what: 'the preview passing the marker' });
     assert.deepEqual(page.errors, []);
   });
 });
