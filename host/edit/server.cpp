@@ -128,15 +128,28 @@ bool WriteAll(int fd, const std::string& text) {
   return ::fsync(fd) == 0;
 }
 
-// text into a new temporary file in path's folder; its name, or empty with *error.
-std::string WriteTemporary(const std::string& path, const std::string& text, std::string* error) {
+// text into a new temporary file in path's folder; its name, or empty with *error. mode < 0:
+// the permissions of a new file (0666 less the umask), else exactly mode.
+std::string WriteTemporary(const std::string& path, const std::string& text, int mode,
+                           std::string* error) {
   std::string name = path + ".XXXXXX";
-  int fd = ::mkstemp(name.data());
+  int fd = ::mkostemp(name.data(), O_CLOEXEC);
   if (fd < 0) {
     *error = Errno("create a file beside", path);
     return {};
   }
-  bool ok = WriteAll(fd, text);
+  bool ok = true;
+  if (mode < 0) {
+    // mkstemp makes 0600; a new project is made as any new file, without touching the umask,
+    // which is the whole process's.
+    mode = 0666;
+    std::ifstream status("/proc/self/status");
+    for (std::string line; std::getline(status, line);) {
+      if (line.rfind("Umask:", 0) == 0) mode &= ~static_cast<int>(std::stoul(line.substr(6), nullptr, 8));
+    }
+  }
+  if (::fchmod(fd, static_cast<mode_t>(mode)) != 0) ok = false;
+  ok = ok && WriteAll(fd, text);
   if (!ok) *error = Errno("write", name);
   if (::close(fd) != 0 && ok) {
     *error = Errno("write", name);
@@ -176,14 +189,17 @@ bool WriteProjectFile(const std::string& path, const std::string& text, std::str
     *error = path + " is not a regular file";
     return false;
   }
-  const std::string temporary = WriteTemporary(path, text, error);
+  // The new file and the kept one have the old one's permissions.
+  struct stat st {};
+  const int mode = existed && ::stat(path.c_str(), &st) == 0 ? static_cast<int>(st.st_mode & 07777) : -1;
+  const std::string temporary = WriteTemporary(path, text, mode, error);
   if (temporary.empty()) return false;
   if (existed) {
     // The previous version, kept whole: copied to a file of its own, then renamed to PATH~.
     std::ifstream in(path, std::ios::binary);
     std::string previous((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     std::string keep;
-    if (!in.bad()) keep = WriteTemporary(path, previous, error);
+    if (!in.bad()) keep = WriteTemporary(path, previous, mode, error);
     else *error = Errno("read", path);
     if (keep.empty() || ::rename(keep.c_str(), (path + "~").c_str()) != 0) {
       if (!keep.empty()) {
@@ -193,14 +209,6 @@ bool WriteProjectFile(const std::string& path, const std::string& text, std::str
       ::unlink(temporary.c_str());
       return false;
     }
-  }
-  // The new file keeps the old one's permissions, else the usual ones for a new file.
-  struct stat st {};
-  if (existed && ::stat(path.c_str(), &st) == 0) ::chmod(temporary.c_str(), st.st_mode & 07777);
-  else {
-    mode_t mask = ::umask(0);
-    ::umask(mask);
-    ::chmod(temporary.c_str(), 0666 & ~mask);
   }
   if (::rename(temporary.c_str(), path.c_str()) != 0) {
     *error = Errno("replace", path);

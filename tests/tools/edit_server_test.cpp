@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <httplib.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -223,6 +224,9 @@ TEST_F(EditServer, TheProjectIsWrittenWithItsPreviousVersionKept) {
   EXPECT_EQ(res->body, "saved p.klp\n");
   EXPECT_EQ(ReadFile(project), "first\n");
   EXPECT_FALSE(fs::exists(project + "~"));
+  const mode_t mask = umask(022);  // the test's own, to know what a new file gets
+  umask(mask);
+  EXPECT_EQ(static_cast<mode_t>(fs::status(project).permissions() & fs::perms::all), 0666 & ~mask);
   fs::permissions(project, fs::perms::owner_read | fs::perms::owner_write);
 
   res = client_->Put(At("project"), "second\n", "text/plain");
@@ -231,6 +235,8 @@ TEST_F(EditServer, TheProjectIsWrittenWithItsPreviousVersionKept) {
   EXPECT_EQ(ReadFile(project), "second\n");
   EXPECT_EQ(ReadFile(project + "~"), "first\n");
   EXPECT_EQ(fs::status(project).permissions() & fs::perms::all,
+            fs::perms::owner_read | fs::perms::owner_write);
+  EXPECT_EQ(fs::status(project + "~").permissions() & fs::perms::all,
             fs::perms::owner_read | fs::perms::owner_write);
   res = client_->Get(At("project"));
   ASSERT_TRUE(res);
