@@ -702,6 +702,7 @@ function keydown(ev) {
   const ctrl = ev.ctrlKey || ev.metaKey;
   if (ctrl && ev.key.toLowerCase() === 's') {
     ev.preventDefault();
+    if (typing) ev.target.blur();  // what is being typed is taken first
     save();
     return;
   }
