@@ -353,7 +353,8 @@ TEST(EditCommand, BadCommandLinesAndMissingFiles) {
 // The program itself: --no-open prints the address and serves until it is told to stop.
 TEST(EditCommand, NoOpenServesUntilInterrupted) {
   klp::test::TempDir dir;
-  const std::string movie = dir.Write("m.webm", "movie");
+  // A movie fixture of the test backend: probed without the media libraries.
+  const std::string movie = dir.Write("m.sim", "# movie\nframes=90\nfps=30\nwidth=64\nheight=48\n");
   fs::create_directory(dir.Path("web"));
   dir.Write("web/klp.js", "");
   dir.Write("web/klp-edit.js", "");
@@ -378,7 +379,13 @@ TEST(EditCommand, NoOpenServesUntilInterrupted) {
   ASSERT_EQ(url.rfind("http://127.0.0.1:", 0), 0u) << url;
   const size_t slash = url.find('/', 17);
   httplib::Client client(url.substr(0, slash));
-  auto res = client.Put(url.substr(slash) + "project", "[Global]\n", "text/plain");
+  auto res = client.Get(url.substr(slash) + "session");
+  ASSERT_TRUE(res);
+  EXPECT_NE(res->body.find("\"movie\":{\"name\":\"m.sim\",\"source\":\"m.sim\",\"frames\":90,"
+                           "\"fps\":30,\"width\":64,\"height\":48}"),
+            std::string::npos)
+      << res->body;
+  res = client.Put(url.substr(slash) + "project", "[Global]\n", "text/plain");
   ASSERT_TRUE(res);
   EXPECT_EQ(res->status, 200);
   EXPECT_EQ(ReadFile(dir.Path("m.klp")), "[Global]\n");
