@@ -4,9 +4,12 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cstring>
 #include <filesystem>
+#include <optional>
 #include <ostream>
+#include <string>
 
 #include "host/args.h"
 #include "host/edit/server.h"
