@@ -800,7 +800,13 @@ async function start() {
   let records;
   const res = await fetch('project');
   if (res.ok) {
-    const text = await res.text();
+    // Records are handed to the module as UTF-8: other bytes would not come back as they were.
+    let text;
+    try {
+      text = new TextDecoder('utf-8', { fatal: true }).decode(await res.arrayBuffer());
+    } catch (e) {
+      throw new Error(`${app.session.project} is not UTF-8 text, and saving it here would change its bytes; convert it to UTF-8 first`);
+    }
     const opened = editing.open(text);
     if (!opened.ok) throw new Error(opened.error);
     records = opened.records;
@@ -877,6 +883,8 @@ function wire() {
 // For the page's tests: the records and the frame, read only.
 window.klpEditor = {
   ready: start().catch((e) => {
+    $('save').disabled = true;
+    $('preview').disabled = true;
     showStatus(`The editor could not start: ${e.message}`, 'failed');
     throw e;
   }),

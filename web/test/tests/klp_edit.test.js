@@ -225,4 +225,18 @@ describe('klp edit in Chromium', { skip }, () => {
       { timeout: 20000, what: 'the preview passing the marker' });
     assert.deepEqual(page.errors, []);
   });
+
+  it('refuses to edit a file that is not UTF-8 rather than change its bytes', async () => {
+    const file = path.join(dir, 'door.klp');
+    const latin1 = Buffer.concat([Buffer.from('; caf'), Buffer.from([0xe9]), Buffer.from('\n'), fs.readFileSync(file)]);
+    fs.writeFileSync(file, latin1);
+    await page.page.close();
+    page = await browser.newPage();
+    await page.goto(url);
+    await page.waitFor(() => document.getElementById('status').className === 'failed', { what: 'the refusal' });
+    assert.equal(await page.evaluate(() => document.getElementById('status').textContent),
+      'The editor could not start: door.klp is not UTF-8 text, and saving it here would change its bytes; convert it to UTF-8 first');
+    assert.equal(await page.evaluate(() => document.getElementById('save').disabled), true);
+    assert.deepEqual(fs.readFileSync(file), latin1);
+  });
 });
