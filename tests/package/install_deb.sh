@@ -91,6 +91,29 @@ for line in "marker start" "event bell"; do
 done
 [ "$(readlink -f "$tour/klp.js")" = /usr/share/npklod32/web/klp.js ] ||
   fail "the tour's klp.js is not the installed runtime"
+# klp edit, installed: its page and the editing module are served from under /usr/share.
+/usr/bin/klp edit "$tour/tour.webm" "$tmp/edit.klp" --no-open >"$tmp/edit" 2>&1 &
+edit_pid=$!
+for _ in $(seq 50); do grep -q '^http://' "$tmp/edit" && break; sleep 0.2; done
+edit_url=$(grep -m1 '^http://' "$tmp/edit" || true)
+get() {  # PATH under the session: the status line and the body
+  local hostport=${edit_url#http://}; hostport=${hostport%%/*}
+  local token=${edit_url#http://*/}; token=${token%/}
+  exec 3<>"/dev/tcp/${hostport%:*}/${hostport#*:}"
+  printf 'GET /%s/%s HTTP/1.0\r\nHost: %s\r\n\r\n' "$token" "$1" "$hostport" >&3
+  cat <&3
+  exec 3<&-
+}
+if [ -z "$edit_url" ]; then
+  fail "klp edit printed no address: $(cat "$tmp/edit")"
+else
+  page=$(get "")
+  [[ $page == *'<title>klp edit</title>'* ]] || fail "klp edit did not serve its page: $page"
+  module=$(get klp-edit.js)
+  [[ ${module%%$'\r'*} == 'HTTP/1.1 200 OK' ]] || fail "klp edit did not serve klp-edit.js: ${module%%$'\r'*}"
+fi
+kill "$edit_pid" 2>/dev/null; wait "$edit_pid" 2>/dev/null || true
+
 for page in klp klp-view klp-check klp-info klp-edit; do
   expect_eq "man -w $page" "/usr/share/man/man1/$page.1.gz" "$(man -w "$page" 2>&1)"
 done
