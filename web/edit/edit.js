@@ -212,7 +212,7 @@ function svg(tag, attrs, parent) {
 
 // The outline as the overlay draws it: inside the rectangle (its sides included), line-width wide.
 function outline(parent, shape, r, colour, width, cls) {
-  const w = Math.max(width, 1);
+  const w = width;
   const x = r.left + w / 2, y = r.top + w / 2;
   const rw = Math.max(r.right - r.left + 1 - w, 0.5), rh = Math.max(r.bottom - r.top + 1 - w, 0.5);
   const attrs = { fill: 'none', stroke: colour, 'stroke-width': w, class: cls || '' };
@@ -246,9 +246,10 @@ function renderStage() {
     const selected = app.selected.list === 'hotSpots' && app.selected.index === i;
     if (!at.any) return;
     const effect = spot.effect || {};
-    const shown = effect.visibility !== 0;
-    if (at.drawn && shown) {
-      outline(layer, spot.shape, at.rect, hex(effect.frameColor ?? DEFAULT_FRAME), effect.lineWidth ?? DEFAULT_WIDTH);
+    const width = effect.lineWidth ?? DEFAULT_WIDTH;
+    // Hidden, or 0 pixels wide: the overlay draws nothing.
+    if (at.drawn && effect.visibility !== 0 && width > 0) {
+      outline(layer, spot.shape, at.rect, hex(effect.frameColor ?? DEFAULT_FRAME), width);
     }
     if (!selected) return;
     // Where it is, even on frames it is not drawn on, with its handles.
