@@ -173,7 +173,7 @@ std::string RandomToken() {
   while (got < sizeof bytes) {
     ssize_t n = getrandom(bytes + got, sizeof bytes - got, 0);
     if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) std::abort();  // no randomness: no safe session either
+    if (n <= 0) return "";  // no randomness: no safe session either
     got += static_cast<size_t>(n);
   }
   static const char kHex[] = "0123456789abcdef";
@@ -400,6 +400,10 @@ Server::~Server() { Stop(); }
 
 bool Server::Start(std::string* error) {
   Impl& s = *impl_;
+  if (s.config.token.empty()) {
+    *error = "no random session token could be made";
+    return false;
+  }
   std::error_code ec;
   s.projectDir = fs::canonical(fs::absolute(s.config.project, ec).parent_path(), ec);
   if (ec) {
