@@ -5,7 +5,7 @@
 # Makes a 1280x720, 30 fps clip (H.264 in MP4 and MJPEG in AVI) of SECONDS (default 20) and a
 # project with 20 hot spots moving over it the whole time, then plays, each on its own Xvfb:
 #   - the page in `klp view`, its embed at 1:1, half size and enlarged;
-#   - gst-launch decoding into ximagesink, scaled to the same size by videoscale.
+#   - gst-launch decoding into ximagesink, scaled to the same size by videoscale;
 #   - the floor: the same page with a module of the plug-in's type that decodes nothing and only
 #     repaints its area at the movie's rate (tests/bench/floor_module.cpp), which is what the
 #     browser's windowless path costs by itself.
