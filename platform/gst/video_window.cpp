@@ -22,27 +22,28 @@ bool IsMouseMessage(win::UINT msg) {
   return msg >= win::WM_MOUSEMOVE && msg <= win::WM_MBUTTONUP;
 }
 
-// Paints the BGRx frame into the 0x00RRGGBB surface: copied at its own size, else scaled with
-// bilinear filtering (pixel centres on pixel centres, edges repeated), as a player's picture of
-// that size would look. The frames painted are the pipeline's own, stored as whole 32-bit
-// pixels (read here as such: B, G, R, x in memory is 0xxxRRGGBB on this little-endian machine).
-void Scale(const media::VideoFrame& f, win::Surface& s) {
+// Writes rectangle r of the frame as it looks at dw x dh into out (rows pitch pixels apart),
+// as 0x??RRGGBB: copied at its own size, else scaled with bilinear filtering (pixel centres on
+// pixel centres, edges repeated), as a player's picture of that size would look. The frames
+// are the pipeline's own, stored as whole 32-bit pixels (read here as such: B, G, R, x in
+// memory is 0xxxRRGGBB on this little-endian machine).
+void Scale(const media::VideoFrame& f, int dw, int dh, const win::RECT& r, uint32_t* out,
+           size_t pitch) {
   static_assert(std::endian::native == std::endian::little);
-  const int dw = s.width, dh = s.height;
-  if (dw <= 0 || dh <= 0 || f.width <= 0 || f.height <= 0) return;
+  const int w = r.right - r.left, h = r.bottom - r.top;
+  if (dw <= 0 || dh <= 0 || f.width <= 0 || f.height <= 0 || w <= 0 || h <= 0) return;
   if (dw == f.width && dh == f.height) {
-    for (int y = 0; y < dh; ++y) {
-      const auto* in = reinterpret_cast<const uint32_t*>(
-          f.pixels + static_cast<size_t>(f.stride) * static_cast<size_t>(y));
-      uint32_t* out = s.pixels.data() + static_cast<size_t>(dw) * static_cast<size_t>(y);
-      for (int x = 0; x < dw; ++x) out[x] = in[x] & 0x00FFFFFFu;
-    }
+    for (int y = 0; y < h; ++y)
+      std::memcpy(out + pitch * static_cast<size_t>(y),
+                  f.pixels + static_cast<size_t>(f.stride) * static_cast<size_t>(r.top + y) +
+                      static_cast<size_t>(r.left) * 4,
+                  static_cast<size_t>(w) * 4);
     return;
   }
   pixman_image_t* src = pixman_image_create_bits(
       PIXMAN_x8r8g8b8, f.width, f.height, reinterpret_cast<uint32_t*>(f.pixels), f.stride);
-  pixman_image_t* dst =
-      pixman_image_create_bits(PIXMAN_x8r8g8b8, dw, dh, s.pixels.data(), dw * 4);
+  pixman_image_t* dst = pixman_image_create_bits(PIXMAN_x8r8g8b8, w, h, out,
+                                                 static_cast<int>(pitch * 4));
   if (src && dst) {
     pixman_transform_t scale;
     pixman_transform_init_scale(&scale, pixman_double_to_fixed(static_cast<double>(f.width) / dw),
@@ -50,8 +51,8 @@ void Scale(const media::VideoFrame& f, win::Surface& s) {
     pixman_image_set_transform(src, &scale);
     pixman_image_set_filter(src, PIXMAN_FILTER_BILINEAR, nullptr, 0);
     pixman_image_set_repeat(src, PIXMAN_REPEAT_PAD);
-    pixman_image_composite32(PIXMAN_OP_SRC, src, nullptr, dst, 0, 0, 0, 0, 0, 0, dw, dh);
-    for (uint32_t& p : s.pixels) p &= 0x00FFFFFFu;  // pixman sets the byte above red
+    // The source position is that of the rectangle in the whole scaled picture.
+    pixman_image_composite32(PIXMAN_OP_SRC, src, nullptr, dst, r.left, r.top, 0, 0, 0, 0, w, h);
   }
   if (src) pixman_image_unref(src);
   if (dst) pixman_image_unref(dst);
@@ -170,15 +171,31 @@ void VideoWindow::Paint(win::HWND hwnd) {
   win::PAINTSTRUCT ps;
   win::HDC dc = win::BeginPaint(hwnd, &ps);
   if (win::Surface* s = dc ? win::SurfaceFromDC(dc) : nullptr) {
-    bool painted =
-        reader_ && reader_([&](const media::VideoFrame& f) {
-          Scale(f, *s);
-          if (f.number != lastPainted_) ++framesPainted_;
-          lastPainted_ = f.number;
-        });
-    if (!painted) std::fill(s->pixels.begin(), s->pixels.end(), 0u);
+    if (s->onDemand) {
+      // Drawn when the desktop shows it, straight from the frame on show then.
+      if (!s->draw)
+        s->draw = [this](const win::Surface& surface, const win::RECT& r, uint32_t* out,
+                         size_t pitch) { Draw(surface.width, surface.height, r, out, pitch); };
+      std::vector<uint32_t>().swap(s->pixels);
+    } else {
+      s->draw = nullptr;
+      Draw(s->width, s->height, win::RECT{0, 0, s->width, s->height}, s->pixels.data(),
+           static_cast<size_t>(s->width));
+      for (uint32_t& p : s->pixels) p &= 0x00FFFFFFu;
+    }
   }
   win::EndPaint(hwnd, &ps);
+}
+
+void VideoWindow::Draw(int width, int height, const win::RECT& r, uint32_t* out, size_t pitch) {
+  bool drawn = reader_ && reader_([&](const media::VideoFrame& f) {
+                 Scale(f, width, height, r, out, pitch);
+                 if (f.number != lastPainted_) ++framesPainted_;
+                 lastPainted_ = f.number;
+               });
+  if (drawn) return;
+  for (int y = r.top; y < r.bottom; ++y)
+    std::fill_n(out + pitch * static_cast<size_t>(y - r.top), r.right - r.left, 0u);
 }
 
 win::LRESULT VideoWindow::Proc(win::HWND hwnd, win::UINT msg, win::WPARAM wParam,

@@ -1,9 +1,11 @@
 // The graph's video window: a child window of the owner given to IVideoWindow::put_Owner, made
-// through the win layer, that paints the frame on show scaled to its size. A new frame reaches
+// through the win layer, that paints the frame on show scaled to its size (on a desktop that
+// draws surfaces on demand, straight into the picture the desktop shows). A new frame reaches
 // it as a posted message, so painting always happens on the desktop's thread.
 #pragma once
 
 #include <atomic>
+#include <cstddef>
 #include <functional>
 
 #include "platform/gst/frame_filter.h"
@@ -48,6 +50,9 @@ class VideoWindow {
   static win::LRESULT Proc(win::HWND hwnd, win::UINT msg, win::WPARAM wParam,
                            win::LPARAM lParam);
   void Paint(win::HWND hwnd);
+  // Writes rectangle r of the frame on show, as it looks at width x height (black before the
+  // first frame), into out, rows pitch pixels apart; the byte above red is left undefined.
+  void Draw(int width, int height, const win::RECT& r, uint32_t* out, size_t pitch);
   void ApplyStyle();
   void Destroy();
 

@@ -21,23 +21,34 @@ bool ClipToBase(const win::Surface& base, win::RECT* rect) {
 
 void ComposeInto(const win::Surface& base, const std::vector<Layer>& layers, const win::RECT& rect,
                  uint32_t* out, size_t pitch) {
-  auto blit = [&](const win::Surface& s, int ox, int oy, int y) {
-    int x0 = std::max<int>(rect.left, ox), x1 = std::min<int>(rect.right, ox + s.width);
-    if (x1 <= x0 || y < oy || y >= oy + s.height) return;
-    std::copy_n(&s.pixels[static_cast<size_t>(y - oy) * s.width + (x0 - ox)], x1 - x0,
-                &out[static_cast<size_t>(y - rect.top) * pitch + (x0 - rect.left)]);
-  };
+  auto shows = [](const Layer& l) { return l.surface && (l.surface->draw || Whole(*l.surface)); };
   auto covered = [&](int y) {
     for (const Layer& l : layers)
-      if (l.surface && Whole(*l.surface) && l.x <= rect.left &&
-          l.x + l.surface->width >= rect.right && y >= l.y && y < l.y + l.surface->height)
+      if (shows(l) && l.x <= rect.left && l.x + l.surface->width >= rect.right && y >= l.y &&
+          y < l.y + l.surface->height)
         return true;
     return false;
   };
-  for (int y = rect.top; y < rect.bottom; ++y) {
-    if (Whole(base) && !covered(y)) blit(base, 0, 0, y);
-    for (const Layer& l : layers)
-      if (l.surface && Whole(*l.surface)) blit(*l.surface, l.x, l.y, y);
+  if (Whole(base))
+    for (int y = rect.top; y < rect.bottom; ++y)
+      if (!covered(y))
+        std::copy_n(&base.pixels[static_cast<size_t>(y) * base.width + rect.left],
+                    rect.right - rect.left, &out[static_cast<size_t>(y - rect.top) * pitch]);
+  // Each layer over what lies below it, clipped to the rectangle.
+  for (const Layer& l : layers) {
+    if (!shows(l)) continue;
+    const win::Surface& s = *l.surface;
+    const int x0 = std::max<int>(rect.left, l.x), x1 = std::min<int>(rect.right, l.x + s.width);
+    const int y0 = std::max<int>(rect.top, l.y), y1 = std::min<int>(rect.bottom, l.y + s.height);
+    if (x1 <= x0 || y1 <= y0) continue;
+    uint32_t* at = &out[static_cast<size_t>(y0 - rect.top) * pitch + (x0 - rect.left)];
+    if (s.draw) {
+      s.draw(s, win::RECT{x0 - l.x, y0 - l.y, x1 - l.x, y1 - l.y}, at, pitch);
+      continue;
+    }
+    for (int y = y0; y < y1; ++y)
+      std::copy_n(&s.pixels[static_cast<size_t>(y - l.y) * s.width + (x0 - l.x)], x1 - x0,
+                  at + static_cast<size_t>(y - y0) * pitch);
   }
 }
 
@@ -47,6 +58,11 @@ std::vector<uint32_t> Compose(const win::Surface& base, const std::vector<Layer>
   size_t w = static_cast<size_t>(rect->right - rect->left);
   std::vector<uint32_t> out(w * static_cast<size_t>(rect->bottom - rect->top));
   ComposeInto(base, layers, *rect, out.data(), w);
+  for (const Layer& l : layers)
+    if (l.surface && l.surface->draw) {  // drawn on demand: the byte above red is undefined
+      for (uint32_t& p : out) p &= 0x00FFFFFFu;
+      break;
+    }
   return out;
 }
 

@@ -212,6 +212,9 @@ class BrowserDesktop final : public win::Desktop {
     } else if (area && w.erase) {
       std::fill(s.pixels.begin(), s.pixels.end(), kAreaBackground);
     }
+    // Children are put together into the area's picture only when the browser asks for it, so
+    // they may draw themselves straight into it then.
+    s.onDemand = !area && presentation_->ComposesChildren();
     ++s.paints;
     return reinterpret_cast<win::HDC>(&s);
   }

@@ -3,6 +3,11 @@
 // are set on the browser's window (NPNVnetscapeWindow), menus and dialogs are shown by the GTK
 // helper beside the module, and timers fall back to GLib timeouts where the browser has no
 // NPN_ScheduleTimer.
+//
+// Every picture, the playing movie's included, goes through the browser: QtWebKit hands a
+// windowless plug-in x = y = 0 and a clip rectangle in the area's own coordinates, after
+// scrolls and moves alike, so the area's place in the browser's window is never known and a
+// window of our own could not follow it.
 #include <X11/Xlib.h>
 #include <X11/cursorfont.h>
 

@@ -6,7 +6,9 @@
 // runs the desktop (the browser's user-interface thread).
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 namespace win {
@@ -206,6 +208,13 @@ struct Surface {
   int height = 0;
   std::vector<uint32_t> pixels;
   int paints = 0;  // number of BeginPaint calls on this surface
+  // Set by a backend that puts the picture together only when it shows it: the window may
+  // then leave pixels empty and set draw instead, which the backend calls for each rectangle
+  // it shows, with the window's latest picture at that moment.
+  bool onDemand = false;
+  // Writes rectangle r of surface (this one) into out, rows pitch pixels apart; the byte above
+  // red is left undefined.
+  std::function<void(const Surface& surface, const RECT& r, uint32_t* out, size_t pitch)> draw;
 };
 inline Surface* SurfaceFromDC(HDC dc) { return reinterpret_cast<Surface*>(dc); }
 

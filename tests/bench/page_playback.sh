@@ -5,10 +5,13 @@
 # Makes a 1280x720, 30 fps clip (H.264 in MP4 and MJPEG in AVI) of SECONDS (default 20) and a
 # project with 20 hot spots moving over it the whole time, then plays, each on its own Xvfb:
 #   - the page in `klp view`, its embed at 1:1, half size and enlarged;
-#   - gst-launch decoding into ximagesink, scaled to the same size by videoscale.
+#   - gst-launch decoding into ximagesink, scaled to the same size by videoscale;
+#   - the floor: the same page with a module of the plug-in's type that decodes nothing and only
+#     repaints its area at the movie's rate (tests/bench/floor_module.cpp), which is what the
+#     browser's windowless path costs by itself.
 # Prints, per case: CPU seconds of the player process (with its children), of the X server, the
 # ratio of their sum to the native player's at that size, and the frames painted against the
-# frames in the movie (the plug-in counts them into KLP_PAINT_STATS).
+# frames in the movie (the plug-in and the floor count them into KLP_PAINT_STATS).
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 repo=$(cd "$here/../.." && pwd)
@@ -56,12 +59,12 @@ project() {  # project MOVIE > KLP
   echo "[Effect]"
   for i in $(seq 0 19); do echo "h$i:00FF00:2:FFFF00:1"; done
 }
-page() {  # page PROJECT WIDTH HEIGHT > HTML
+page() {  # page PROJECT WIDTH HEIGHT [ATTRIBUTES] > HTML
   cat <<EOF
 <!DOCTYPE html>
 <html><body style="margin:0">
 <embed name="m1" src="$1" type="application/kelvora-movie" width="$2" height="$3"
-       autoplay="true" autorepeat="false" showanchor="true">
+       autoplay="true" autorepeat="false" showanchor="true"${4:+ $4}>
 </body></html>
 EOF
 }
@@ -100,14 +103,16 @@ native() {  # native MOVIE WIDTH HEIGHT
   run_case timeout $((seconds + 10)) gst-launch-1.0 -q filesrc location="$work/$1" ! decodebin \
     ! videoconvert ! videoscale ! "video/x-raw,width=$2,height=$3" ! ximagesink
 }
-plugin() {  # plugin MOVIE WIDTH HEIGHT
+plugin() {  # plugin MOVIE WIDTH HEIGHT [PLUGIN_DIR]
   local name=${1%%.*}
-  page "$name.klp" "$2" "$3" > "$work/$name-$2.html"
+  # The floor takes the movie's length and rate from its attributes.
+  page "$name.klp" "$2" "$3" ${4:+"frames=\"$frames\" fps=\"$fps\""} > "$work/$name-$2.html"
   rm -f "$work/stats"
   KLP_PAINT_STATS=$work/stats run_case "$build/klp" view --size 1900x1100 \
-    --plugin-dir "$build" --quit-after $((seconds + 2)) "$work/$name-$2.html"
+    --plugin-dir "${4:-$build}" --quit-after $((seconds + 2)) "$work/$name-$2.html"
   painted=$(awk '/^painted/ { n += $2 } END { print n + 0 }' "$work/stats" 2>/dev/null || echo 0)
 }
+floor_dir=$build/tests/bench/floor
 
 failed=0
 printf '%-7s %-10s %-9s %8s %8s %7s %14s\n' movie size player "proc s" "X s" ratio "frames"
@@ -123,9 +128,15 @@ for movie in h264.mp4 mjpeg.avi; do
     printf '%-7s %-10s %-9s %8s %8s %7s %14s\n' "${movie%%.*}" "$size" plug-in "$proc" "$xcpu" "$ratio" \
       "$painted/$frames"
     [ "$status" = 0 ] && [ "$painted" -gt 0 ] || failed=1
+    [ -f "$floor_dir/npklod32.so" ] || continue
+    plugin "$movie" "$w" "$h" "$floor_dir"
+    ratio=$(awk -v a="$proc" -v b="$xcpu" -v c="$base" 'BEGIN { printf "%.2f", (a + b) / c }')
+    printf '%-7s %-10s %-9s %8s %8s %7s %14s\n' "${movie%%.*}" "$size" floor "$proc" "$xcpu" "$ratio" \
+      "$painted/$frames"
+    [ "$status" = 0 ] && [ "$painted" -gt 0 ] || failed=1
   done
 done
 if [ "$failed" != 0 ]; then
-  echo "page_playback: a player failed, or the plug-in painted nothing" >&2
+  echo "page_playback: a player failed, or the plug-in or the floor painted nothing" >&2
   exit 1
 fi

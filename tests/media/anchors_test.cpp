@@ -1,7 +1,7 @@
 // Anchor frames drawn by the overlay into real decoded frames and painted by the graph's video
 // window: place, colour, interpolation, ellipses, hidden anchors, the highlight after a colour
-// change, redraws of a paused frame from its undrawn copy, and a window twice the clip's size,
-// filtered.
+// change, redraws of a paused frame from its undrawn copy, a window twice the clip's size,
+// filtered, and the same pixels drawn on demand straight into a picture.
 #include <gtest/gtest.h>
 
 #include "tests/media/media_fixture.h"
@@ -37,6 +37,34 @@ class AnchorPixels : public ::testing::Test {
   }
   // The pixel at video coordinates, read from the window.
   uint32_t At(int x, int y) { return g.Pixel(x * w / 160, y * h / 120); }
+
+  // On a desktop that draws surfaces on demand, the window leaves its own pixels empty and
+  // draws any rectangle straight into a picture, with the pixels it paints into them otherwise.
+  void CheckDrawnOnDemand() {
+    desk.RunUntilIdle();
+    win::Surface* s = g.Screen();
+    ASSERT_NE(s, nullptr);
+    const std::vector<uint32_t> painted = s->pixels;
+    const int sw = s->width, sh = s->height;
+    ASSERT_EQ(painted.size(), static_cast<size_t>(sw) * sh);
+    s->onDemand = true;
+    win::InvalidateRect(g.VideoWindow(), nullptr, win::FALSE);
+    win::UpdateWindow(g.VideoWindow());
+    ASSERT_TRUE(s->draw);
+    EXPECT_TRUE(s->pixels.empty());
+    for (win::RECT r : {win::RECT{0, 0, sw, sh}, win::RECT{sw / 4 + 1, sh / 3, sw - 3, sh - 1}}) {
+      const size_t pitch = static_cast<size_t>(sw) + 5;
+      std::vector<uint32_t> out(pitch * static_cast<size_t>(r.bottom - r.top), 0xDEADBEEF);
+      s->draw(*s, r, out.data(), pitch);
+      int differ = 0;
+      for (int y = r.top; y < r.bottom; ++y) {
+        for (int x = r.left; x < r.right; ++x)
+          differ += (out[(y - r.top) * pitch + (x - r.left)] & 0xFFFFFF) != painted[y * sw + x];
+        EXPECT_EQ(out[(y - r.top) * pitch + (r.right - r.left)], 0xDEADBEEFu);  // past the width
+      }
+      EXPECT_EQ(differ, 0) << r.left << "," << r.top;
+    }
+  }
 
   int w = 160, h = 120;
   sim::SimDesktop desk;
@@ -128,6 +156,14 @@ TEST_F(AnchorPixelsScaled, FramesAndAnchorsScaleWithTheWindowFiltered) {
   EXPECT_EQ(g.Pixel(100, 160), kGreen);
   EXPECT_TRUE(IsBlendOfGreen(g.Pixel(100, 162)));
   EXPECT_TRUE(IsGreyish(g.Pixel(100, 164)));
+  CheckDrawnOnDemand();
+}
+
+TEST_F(AnchorPixels, AtItsOwnSizeTheFrameIsDrawnOnDemandAsPainted) {
+  Anchor(kGreen, SHAPE_RECT, {{0, 20, 40, 60, 80}});
+  ASSERT_EQ(g.Seek(5), com::S_OK);
+  ASSERT_EQ(At(20, 60), kGreen);
+  CheckDrawnOnDemand();
 }
 
 // Pixels twice as wide as high: the video's own size is 320 x 120, in which the key frames are

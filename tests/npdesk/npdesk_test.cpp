@@ -83,6 +83,45 @@ TEST(Compose, TheRectangleIsClippedToTheBase) {
   EXPECT_TRUE(npdesk::Compose(base, {}, &outside).empty());
 }
 
+// A layer drawn on demand writes only its part of the rectangle, given in its own coordinates,
+// in order with the other layers; the byte above red it leaves is cleared in a copy.
+TEST(Compose, ALayerDrawnOnDemandWritesItsClippedPartInOrder) {
+  win::Surface base = Filled(10, 8, kRed), mark = Filled(2, 2, kGreen), video;
+  video.width = 12;
+  video.height = 4;
+  std::vector<win::RECT> asked;
+  video.draw = [&](const win::Surface& s, const win::RECT& r, uint32_t* out, size_t pitch) {
+    EXPECT_EQ(&s, &video);
+    asked.push_back(r);
+    for (int y = r.top; y < r.bottom; ++y)
+      for (int x = r.left; x < r.right; ++x)
+        out[(y - r.top) * pitch + (x - r.left)] = 0xAB000000u | static_cast<uint32_t>(y * 16 + x);
+  };
+  win::RECT r{2, 1, 9, 7};
+  auto px = npdesk::Compose(base, {{&video, -1, 2}, {&mark, 4, 3}}, &r);
+  ASSERT_EQ(asked.size(), 1u);
+  EXPECT_EQ(asked[0].left, 3);  // base column 2 is video column 3
+  EXPECT_EQ(asked[0].top, 0);
+  EXPECT_EQ(asked[0].right, 10);
+  EXPECT_EQ(asked[0].bottom, 4);
+  auto at = [&](int x, int y) { return px[(y - 1) * 7 + (x - 2)]; };
+  EXPECT_EQ(at(2, 1), kRed);
+  EXPECT_EQ(at(2, 2), 3u);              // video (3, 0), the byte above red cleared
+  EXPECT_EQ(at(8, 5), 3u * 16 + 9);     // video (9, 3)
+  EXPECT_EQ(at(4, 3), kGreen);          // the later layer over it
+  EXPECT_EQ(at(8, 6), kRed);
+  // Into an image, the layer's pixels are left as it wrote them.
+  constexpr size_t kPitch = 16;
+  std::vector<uint32_t> image(kPitch * 6, 0);
+  npdesk::ComposeInto(base, {{&video, -1, 2}}, r, image.data(), kPitch);
+  EXPECT_EQ(image[kPitch * 1], 0xAB000003u);
+  // Outside the rectangle it is not asked.
+  win::RECT above{0, 0, 10, 2};
+  asked.clear();
+  npdesk::Compose(base, {{&video, -1, 2}}, &above);
+  EXPECT_TRUE(asked.empty());
+}
+
 // --- The desktop under a real X server -------------------------------------------------------
 
 struct FakeBrowser {
@@ -131,6 +170,30 @@ win::LRESULT ChildProc(win::HWND hwnd, win::UINT msg, win::WPARAM wp, win::LPARA
     if (win::HDC dc = win::BeginPaint(hwnd, &ps)) {
       win::Surface* s = win::SurfaceFromDC(dc);
       std::fill(s->pixels.begin(), s->pixels.end(), kBlue);
+    }
+    win::EndPaint(hwnd, &ps);
+    return 0;
+  }
+  return win::DefWindowProcA(hwnd, msg, wp, lp);
+}
+
+// A child that draws itself on demand where the desktop offers it (as the video window does):
+// columns of blue and green, with the byte above red set, which the server must ignore.
+bool g_offeredOnDemand = false;
+uint32_t Column(int x) { return 0xFF000000u | (x % 2 ? kGreen : kBlue); }
+
+win::LRESULT OnDemandProc(win::HWND hwnd, win::UINT msg, win::WPARAM wp, win::LPARAM lp) {
+  if (msg == win::WM_PAINT) {
+    win::PAINTSTRUCT ps;
+    if (win::HDC dc = win::BeginPaint(hwnd, &ps)) {
+      win::Surface* s = win::SurfaceFromDC(dc);
+      g_offeredOnDemand = s->onDemand;
+      s->draw = [](const win::Surface&, const win::RECT& r, uint32_t* out, size_t pitch) {
+        for (int y = r.top; y < r.bottom; ++y)
+          for (int x = r.left; x < r.right; ++x)
+            out[(y - r.top) * pitch + (x - r.left)] = Column(x);
+      };
+      s->pixels.clear();
     }
     win::EndPaint(hwnd, &ps);
     return 0;
@@ -196,6 +259,39 @@ class BrowserDesktop : public ::testing::Test {
     return win::CreateWindowExA(0, "TestChild", "", win::WS_CHILD | win::WS_VISIBLE, x, y, w, h,
                                 parent, nullptr, nullptr, nullptr);
   }
+  // An expose puts a child drawn on demand at its place in the area, whether the area's image
+  // is shared with the server or not.
+  void CheckChildDrawnOnDemand() {
+    win::HWND area = Attach(60, 40);
+    win::WNDCLASSA wc{};
+    wc.lpfnWndProc = &OnDemandProc;
+    wc.lpszClassName = "TestOnDemand";
+    win::RegisterClassA(&wc);
+    {
+      npdesk::InstanceScope scope(&npp_);
+      win::CreateWindowExA(0, "TestOnDemand", "", win::WS_CHILD | win::WS_VISIBLE, 30, 20, 20,
+                           10, area, nullptr, nullptr, nullptr);
+    }
+    g_offeredOnDemand = false;
+    Pixmap p = FilledPixmap(100, 80, kRed);
+    EXPECT_EQ(ExposeArea(p, 0, 0, 60, 40), 1);
+    EXPECT_TRUE(g_offeredOnDemand);
+    EXPECT_EQ(PixelAt(p, 30, 20), kBlue);  // the child's column 0
+    EXPECT_EQ(PixelAt(p, 31, 20), kGreen);
+    EXPECT_EQ(PixelAt(p, 49, 29), kGreen);
+    EXPECT_EQ(PixelAt(p, 50, 29), kRed);  // the area beside it
+    EXPECT_EQ(PixelAt(p, 30, 30), kRed);
+    // A rectangle cutting the child asks for that part only, at its place.
+    XFreePixmap(display_, p);
+    p = FilledPixmap(100, 80, kRed);
+    EXPECT_EQ(ExposeArea(p, 35, 25, 40, 27), 1);
+    EXPECT_EQ(PixelAt(p, 35, 25), kGreen);  // the child's column 5
+    EXPECT_EQ(PixelAt(p, 36, 26), kBlue);
+    EXPECT_EQ(PixelAt(p, 34, 25), kRed);    // outside the rectangle: untouched
+    EXPECT_EQ(PixelAt(p, 40, 25), kRed);
+    XFreePixmap(display_, p);
+  }
+
   Pixmap FilledPixmap(int w, int h, unsigned long colour) {
     Pixmap p = XCreatePixmap(display_, DefaultRootWindow(display_), w, h, 24);
     GC gc = XCreateGC(display_, p, 0, nullptr);
@@ -295,6 +391,8 @@ void CheckAreaImage(Display* display, bool shared) {
   EXPECT_EQ(image.Pixels(display, visual, 32, 40, 30, &pitch), nullptr);
 }
 
+TEST_F(BrowserDesktop, AChildDrawnOnDemandIsDrawnStraightIntoTheArea) { CheckChildDrawnOnDemand(); }
+
 TEST_F(BrowserDesktop, TheAreaImageIsSharedWithTheServer) {
   ASSERT_TRUE(XShmQueryExtension(display_));
   CheckAreaImage(display_, true);
@@ -317,6 +415,10 @@ TEST_F(BrowserDesktopWithoutShm, TheAreaImageIsTheClientsOwnAndPaintsTheSame) {
   EXPECT_EQ(PixelAt(p, 30, 20), kBlue);
   EXPECT_EQ(PixelAt(p, 60, 5), kGreen);
   XFreePixmap(display_, p);
+}
+
+TEST_F(BrowserDesktopWithoutShm, AChildDrawnOnDemandIsDrawnIntoTheClientsOwnImage) {
+  CheckChildDrawnOnDemand();
 }
 
 // A child covering the exposed rectangle (the movie) spares the area window its repaint; any
