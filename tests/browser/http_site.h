@@ -55,6 +55,7 @@ class HttpSite {
   std::string Url(const std::string& path) const {
     return "http://127.0.0.1:" + std::to_string(port_) + "/" + path;
   }
+  // Answers requests for path with route; routes are added before the site is first asked.
   void Add(const std::string& path, Route route) { routes_["/" + path] = std::move(route); }
   bool stopping() const { return stop_; }
 

@@ -125,7 +125,7 @@ for (const engine of ENGINES) {
       const { instances, heap } = await page.evaluate(() => window.klpRuntime.usage());
       const level = { instances, heap };
       if (engine === 'chromium') {
-        // The pages left go with the collections after they are gone: a few, a moment apart.
+        // Pages left are freed by later collections: three, a moment apart.
         const cdp = await page.page.createCDPSession();
         for (let i = 0; i < 3; ++i) {
           await cdp.send('HeapProfiler.collectGarbage');
@@ -152,7 +152,7 @@ for (const engine of ENGINES) {
       }
       const table = rounds.map((r) => JSON.stringify(r)).join(', ');
       const first = rounds[0], last = rounds[ROUNDS - 1];
-      // A new module's heap differs by a few bytes with the stream files' names.
+      // Each page's new module holds the same, give or take a few bytes.
       assert.ok(last.heap <= first.heap + 256, `module heap after each round: ${table}`);
       assert.ok(last.processes <= first.processes, `processes after each round: ${table}`);
       if (engine === 'chromium') {
