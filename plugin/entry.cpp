@@ -1,5 +1,7 @@
 // The module's face towards the browser: the exported entry points and the plug-in callbacks.
 // Every callback runs inside a guard: nothing is thrown back into the browser.
+#include <sys/stat.h>
+
 #include <cstring>
 #include <new>
 
@@ -33,6 +35,15 @@ R Guarded(R failure, F body) {
   } catch (...) {
     return failure;
   }
+}
+
+// The file is shorter than the length the server announced for the stream: the download was
+// broken off, although the browser delivers it as complete (QtWebKit does when the server closes
+// the connection early). An unknown length (0) is never short.
+bool ShortOfItsLength(const NPStream* stream, const char* fileName) {
+  struct stat file;
+  return stream && stream->end > 0 && stat(fileName, &file) == 0 &&
+         static_cast<uint64_t>(file.st_size) < stream->end;
 }
 
 // Requests the movie; a URL that would run script in the page is refused with refusalLine.
@@ -142,7 +153,7 @@ NPError NPP_NewStream(NPP instance, NPMIMEType, NPStream* stream, NPBool, uint16
 
 NPError NPP_DestroyStream(NPP, NPStream*, NPReason) { return NPERR_NO_ERROR; }
 
-void NPP_StreamAsFile(NPP instance, NPStream*, const char* fileName) {
+void NPP_StreamAsFile(NPP instance, NPStream* stream, const char* fileName) {
   if (!fileName || !fileName[0]) return;
   CKLPluginWindow* object = InstanceObject(instance);
   if (!object) return;
@@ -150,6 +161,13 @@ void NPP_StreamAsFile(NPP instance, NPStream*, const char* fileName) {
     npdesk::InstanceScope scope(instance);
     SysOut(instance, "<NPP_StreamAsFile>");
     SysOut(instance, fileName);
+    if (ShortOfItsLength(stream, fileName)) {
+      SysOut(instance, "! NPP_StreamAsFile 07");
+      // The movie's request is notified next and reports it as not delivered; the project's
+      // stream has no notification.
+      if (!object->GetMovieName()) FireOnError(instance, ERR_PROJECT_OPEN);
+      return 0;
+    }
     if (object->GetMovieName()) {
       if (!object->OpenMovie(fileName)) {
         SysOut(instance, "! NPP_StreamAsFile 05");

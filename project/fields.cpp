@@ -21,15 +21,6 @@ int HexDigit(char c) {
   return -1;
 }
 
-template <typename Keep>
-std::string Filter(std::string_view text, Keep keep) {
-  std::string kept;
-  for (char c : text) {
-    if (keep(c)) kept.push_back(c);
-  }
-  return kept;
-}
-
 // An optional sign, then digits up to the first other character. The magnitude is capped as soon
 // as it passes the limit, so any number of digits is read without overflow.
 int32_t ParseSigned(std::string_view text) {
@@ -97,22 +88,50 @@ std::string_view RemoveQuotePair(std::string_view text) {
   return text;
 }
 
+// The filters below read the kept characters as they pass instead of copying them first.
+
 int32_t DigitsValue(std::string_view text) {
-  return ParseSigned(Filter(text, IsDigit));
+  int64_t value = 0;
+  for (char c : text) {
+    if (!IsDigit(c)) continue;
+    value = value * 10 + (c - '0');
+    if (value > kMax) value = kMax;
+  }
+  return static_cast<int32_t>(value);
 }
 
 int32_t SignedValue(std::string_view text) {
-  return ParseSigned(Filter(text, [](char c) { return IsDigit(c) || c == '+' || c == '-'; }));
+  bool first = true;
+  bool negative = false;
+  int64_t limit = kMax;
+  int64_t magnitude = 0;
+  for (char c : text) {
+    const bool sign = c == '+' || c == '-';
+    if (!sign && !IsDigit(c)) continue;
+    if (first) {
+      first = false;
+      if (sign) {
+        negative = c == '-';
+        limit = negative ? -kMin : kMax;
+        continue;
+      }
+    }
+    if (sign) break;
+    magnitude = magnitude * 10 + (c - '0');
+    if (magnitude > limit) magnitude = limit;
+  }
+  return static_cast<int32_t>(negative ? -magnitude : magnitude);
 }
 
 int32_t HexValue(std::string_view text) {
-  const std::string kept = Filter(text, [](char c) { return IsDigit(c) || IsLetter(c); });
-  std::string_view digits = kept;
-  if (digits.size() >= 2 && digits[0] == '0' && (digits[1] == 'x' || digits[1] == 'X')) {
-    digits.remove_prefix(2);
-  }
+  std::size_t kept = 0;  // characters kept so far
+  bool leadingZero = false;
   int64_t value = 0;
-  for (char c : digits) {
+  for (char c : text) {
+    if (!IsDigit(c) && !IsLetter(c)) continue;
+    ++kept;
+    if (kept == 1) leadingZero = c == '0';
+    if (kept == 2 && leadingZero && (c == 'x' || c == 'X')) continue;  // "0x": the prefix
     const int digit = HexDigit(c);
     if (digit < 0) break;
     value = value * 16 + digit;

@@ -30,6 +30,33 @@ std::vector<std::string_view> SplitFields(std::string_view text, char separator,
 // Field i of fields, or empty text when there are fewer fields.
 std::string_view FieldAt(const std::vector<std::string_view>& fields, std::size_t i);
 
+// The first N fields of text as SplitFields gives them, without allocating: for records that
+// read their fields by position. at(i) is empty text from the field after the last on.
+template <std::size_t N>
+class LeadingFields {
+ public:
+  LeadingFields(std::string_view text, char separator, bool quoting) {
+    bool inside = false;
+    std::size_t start = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+      const char c = text[i];
+      if (quoting && c == '"') {
+        inside = !inside;
+      } else if (c == separator && !inside) {
+        fields_[count_++] = text.substr(start, i - start);
+        if (count_ == N) return;
+        start = i + 1;
+      }
+    }
+    fields_[count_++] = text.substr(start);
+  }
+  std::string_view at(std::size_t i) const { return i < count_ ? fields_[i] : std::string_view(); }
+
+ private:
+  std::string_view fields_[N];
+  std::size_t count_ = 0;
+};
+
 // Takes off one leading double quote, if present, and one trailing double quote, if present.
 std::string_view RemoveQuotePair(std::string_view text);
 

@@ -173,6 +173,7 @@ int CProjectInfo::ReadRecords(LineSource& input, klp::ReadObserver* observer) {
 LineStatus CProjectInfo::ReadHotSpotBlocks(klp::LineCursor& lines, std::string& header) {
   if (hotSpotCount <= 0) lines.Tell(header, LineUse::kDropped, Section::kHotSpot);
   LineStatus status = LineStatus::kLine;
+  std::string keyLine;  // one buffer for every key-frame line
   for (int32_t i = 0; i < hotSpotCount; ++i) {
     if (i > 0) {
       status = NextContentLine(lines, header, Section::kHotSpot);
@@ -181,15 +182,14 @@ LineStatus CProjectInfo::ReadHotSpotBlocks(klp::LineCursor& lines, std::string& 
     int32_t count = 0;
     const int position = AddHotSpot(header, count);
     lines.Tell(header, LineUse::kHotSpotHeader, Section::kHotSpot, position, i);
-    std::vector<std::string> keyLines;
-    std::string keyLine;
+    CHotSpotInfo& spot = *hotSpots[position];
     for (int32_t k = 0; k < count; ++k) {
       status = NextContentLine(lines, keyLine, Section::kHotSpot);
       if (status != LineStatus::kLine) break;
       lines.Tell(keyLine, LineUse::kKeyFrame, Section::kHotSpot, position, k);
-      keyLines.push_back(std::move(keyLine));
+      spot.AddKeyFrame(keyLine);
     }
-    SetHotSpotKeyFrames(keyLines, position);
+    spot.CountKeyFrames();
     if (status != LineStatus::kLine) return status;
   }
   return status;

@@ -5,76 +5,81 @@
 #include "project/fields.h"
 
 using klp::DigitsValue;
-using klp::FieldAt;
 using klp::HexValue;
+using klp::LeadingFields;
 using klp::RemoveQuotePair;
 using klp::SignedValue;
-using klp::SplitFields;
 
 void CEventInfo::Parse(std::string_view line) {
   *this = CEventInfo();
-  const auto fields = SplitFields(line, ':', true);
-  name = FieldAt(fields, 0);
-  frame = DigitsValue(FieldAt(fields, 1));
-  kind = FieldAt(fields, 2);
-  params = FieldAt(fields, 3);
-  const auto parts = SplitFields(params, ',', true);
+  const LeadingFields<4> fields(line, ':', true);
+  name = fields.at(0);
+  frame = DigitsValue(fields.at(1));
+  kind = fields.at(2);
+  params = fields.at(3);
+  const LeadingFields<3> parts(params, ',', true);
   if (kind == "URL") {
-    url = RemoveQuotePair(FieldAt(parts, 0));
-    urlTarget = RemoveQuotePair(FieldAt(parts, 1));
+    url = RemoveQuotePair(parts.at(0));
+    urlTarget = RemoveQuotePair(parts.at(1));
   } else if (kind == "TAC") {
-    tacParam1 = FieldAt(parts, 0);
-    tacParam2 = FieldAt(parts, 1);
-    tacParam3 = FieldAt(parts, 2);
+    tacParam1 = parts.at(0);
+    tacParam2 = parts.at(1);
+    tacParam3 = parts.at(2);
   }
 }
 
 void CMarkerInfo::Parse(std::string_view line) {
-  const auto fields = SplitFields(line, ':', false);
-  name = FieldAt(fields, 0);
-  frame = DigitsValue(FieldAt(fields, 1));
+  const LeadingFields<2> fields(line, ':', false);
+  name = fields.at(0);
+  frame = DigitsValue(fields.at(1));
 }
 
 void CHotSpotInfo::Parse(std::string_view line) {
   *this = CHotSpotInfo();
   // The first and last characters delimit the header, whatever they are.
   const std::string_view body = line.size() > 2 ? line.substr(1, line.size() - 2) : "";
-  const auto fields = SplitFields(body, ':', false);
-  name = FieldAt(fields, 0);
-  linkName = FieldAt(fields, 1);
-  shape = FieldAt(fields, 2);
-  const auto range = SplitFields(FieldAt(fields, 3), '-', false);
-  startFrame = DigitsValue(FieldAt(range, 0));
-  endFrame = DigitsValue(FieldAt(range, 1));
-  keyFrameCount = DigitsValue(FieldAt(fields, 4));
+  const LeadingFields<5> fields(body, ':', false);
+  name = fields.at(0);
+  linkName = fields.at(1);
+  shape = fields.at(2);
+  const LeadingFields<2> range(fields.at(3), '-', false);
+  startFrame = DigitsValue(range.at(0));
+  endFrame = DigitsValue(range.at(1));
+  keyFrameCount = DigitsValue(fields.at(4));
 }
 
 void CHotSpotInfo::ParseKeyFrames(const std::vector<std::string>& lines) {
-  for (const std::string& line : lines) {
-    const auto fields = SplitFields(line, ':', false);
-    const auto corners = SplitFields(FieldAt(fields, 1), ',', false);
-    KeyFrame& key = keyFrames.emplace_back();
-    key.frame = DigitsValue(FieldAt(fields, 0));
-    key.left = SignedValue(FieldAt(corners, 0));
-    key.top = SignedValue(FieldAt(corners, 1));
-    key.right = SignedValue(FieldAt(corners, 2));
-    key.bottom = SignedValue(FieldAt(corners, 3));
-  }
+  for (const std::string& line : lines) AddKeyFrame(line);
+  CountKeyFrames();
+}
+
+void CHotSpotInfo::AddKeyFrame(std::string_view line) {
+  const LeadingFields<2> fields(line, ':', false);
+  const LeadingFields<4> corners(fields.at(1), ',', false);
+  KeyFrame& key = keyFrames.emplace_back();
+  key.frame = DigitsValue(fields.at(0));
+  key.left = SignedValue(corners.at(0));
+  key.top = SignedValue(corners.at(1));
+  key.right = SignedValue(corners.at(2));
+  key.bottom = SignedValue(corners.at(3));
+}
+
+void CHotSpotInfo::CountKeyFrames() {
   constexpr std::size_t kMaxCount = std::numeric_limits<int32_t>::max();
   keyFrameCount = static_cast<int32_t>(keyFrames.size() < kMaxCount ? keyFrames.size() : kMaxCount);
 }
 
 void CLinkInfo::Parse(std::string_view line) {
   *this = CLinkInfo();
-  const auto fields = SplitFields(line, ':', true);
-  name = FieldAt(fields, 0);
-  kind = FieldAt(fields, 1);
-  const std::string_view parameter = FieldAt(fields, 2);
-  extra = FieldAt(fields, 3);
+  const LeadingFields<4> fields(line, ':', true);
+  name = fields.at(0);
+  kind = fields.at(1);
+  const std::string_view parameter = fields.at(2);
+  extra = fields.at(3);
   if (kind == "URL") {
-    const auto parts = SplitFields(parameter, ',', true);
-    url = RemoveQuotePair(FieldAt(parts, 0));
-    urlTarget = RemoveQuotePair(FieldAt(parts, 1));
+    const LeadingFields<2> parts(parameter, ',', true);
+    url = RemoveQuotePair(parts.at(0));
+    urlTarget = RemoveQuotePair(parts.at(1));
   } else if (kind == "SEEK") {
     seekParam = parameter;
   } else if (kind == "PLAYER") {
@@ -83,10 +88,10 @@ void CLinkInfo::Parse(std::string_view line) {
 }
 
 void CEffectInfo::Parse(std::string_view line) {
-  const auto fields = SplitFields(line, ':', true);
-  name = FieldAt(fields, 0);
-  frameColor = HexValue(FieldAt(fields, 1));
-  lineWidth = DigitsValue(FieldAt(fields, 2));
-  highlightColor = HexValue(FieldAt(fields, 3));
-  visibility = DigitsValue(FieldAt(fields, 4));
+  const LeadingFields<5> fields(line, ':', true);
+  name = fields.at(0);
+  frameColor = HexValue(fields.at(1));
+  lineWidth = DigitsValue(fields.at(2));
+  highlightColor = HexValue(fields.at(3));
+  visibility = DigitsValue(fields.at(4));
 }

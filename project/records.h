@@ -61,6 +61,9 @@ class CHotSpotInfo {
   void Parse(std::string_view line);
   // Appends one key frame per line, then sets keyFrameCount to the number of key frames.
   void ParseKeyFrames(const std::vector<std::string>& lines);
+  // The same a line at a time: AddKeyFrame for each, then CountKeyFrames.
+  void AddKeyFrame(std::string_view line);
+  void CountKeyFrames();
 
   std::string name;
   std::string linkName;

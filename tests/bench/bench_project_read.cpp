@@ -1,6 +1,8 @@
 // Read throughput of CProjectInfo::Read on generated projects of about 5, 10, 20 and 50 MB
 // (10^6 bytes). Each unit of a project is one hot spot with 10 key frames plus a marker, an event,
 // a link and an effect (about 500 bytes), so the 50 MB project holds 100 000 hot spots.
+// BM_CrowdRead reads the hostile page tests' project: 100 000 hot spots of one key frame each,
+// with names of 51 characters (about 8 MB).
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
@@ -51,14 +53,30 @@ void WriteProject(const std::string& path, int64_t units) {
   for (int64_t i = 0; i < units; ++i) out << Name("spot", i) << ":#FF00:2:0xFFFF:1\r\n";
 }
 
+// The hostile page tests' crowd of hot spots.
+void WriteCrowd(const std::string& path, int64_t spots) {
+  std::ofstream out(path, std::ios::binary);
+  out << "[Global]\nKLPVersion=1.00\nSource=crowd.webm\nEvent=0\nMarker=1\nHotSpot=" << spots
+      << "\nLink=0\nEffect=0\n\n[Marker]\nstart:0\n\n[HotSpot]\n";
+  for (int64_t i = 0; i < spots; ++i) {
+    const std::string digits = std::to_string(i);
+    const int64_t x = (i * 7) % 280, y = (i * 13) % 200;
+    out << "(spot" << std::string(6 - digits.size(), '0') << digits << '_' << std::string(40, 'x')
+        << "::R:0-99:1)\n0:" << x << ',' << y << ',' << x + 30 << ',' << y + 30 << '\n';
+  }
+}
+
 class GeneratedProject {
  public:
-  explicit GeneratedProject(int64_t units) {
+  explicit GeneratedProject(int64_t units, bool crowd = false) {
     std::random_device random;
     path_ = (std::filesystem::temp_directory_path() /
              ("klp_bench_" + std::to_string(random()) + ".klp"))
                 .string();
-    WriteProject(path_, units);
+    if (crowd)
+      WriteCrowd(path_, units);
+    else
+      WriteProject(path_, units);
     size_ = static_cast<int64_t>(std::filesystem::file_size(path_));
   }
   ~GeneratedProject() {
@@ -97,6 +115,23 @@ BENCHMARK(BM_ProjectRead)
     ->Unit(benchmark::kMillisecond)
     ->MinWarmUpTime(1.0)
     ->MinTime(2.0);
+
+void BM_CrowdRead(benchmark::State& state) {
+  const int64_t spots = state.range(0);
+  const GeneratedProject file(spots, true);
+  for (auto _ : state) {
+    CProjectInfo project;
+    if (project.Read(file.path()) != 0 || project.hotSpotCount != spots) {
+      state.SkipWithError("the generated project was not read");
+      break;
+    }
+    benchmark::DoNotOptimize(project.hotSpots.data());
+  }
+  state.SetBytesProcessed(state.iterations() * file.size());
+  state.counters["MB"] = static_cast<double>(file.size()) / 1e6;
+}
+
+BENCHMARK(BM_CrowdRead)->Arg(100000)->Unit(benchmark::kMillisecond)->MinWarmUpTime(1.0)->MinTime(2.0);
 
 }  // namespace
 

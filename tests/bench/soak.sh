@@ -21,25 +21,43 @@ workdir soak "$build" Xvfb xrestop
     echo " height=\"240\" autoplay=\"true\" autorepeat=\"true\" showanchor=\"true\">"
   done
   # SOAK_HANDLERS=0: a page without script, to tell the page's part from the plug-in's.
-  if [ "${SOAK_HANDLERS:-1}" != 0 ]; then
+  # SOAK_HANDLERS=timer: the same handlers under names the plug-in does not call, called by a page
+  # timer at the markers' rate (start, middle, end every 8 s, as the tour's frames 0, 100 and 190
+  # at 25 fps) for SOAK_TIMERS embeds' worth (default EMBEDS; with EMBEDS 0 a page without the
+  # plug-in): the page's script engine alone.
+  case ${SOAK_HANDLERS:-1} in
+  0) ;;
+  timer)
+    echo '<script>'
+    echo "function marker(m) { console.log('marker ' + m); }"
+    echo 'function tour() { marker("start"); setTimeout(marker, 4000, "middle"); setTimeout(marker, 7600, "end"); }'
+    for i in $(seq 1 "${SOAK_TIMERS:-$embeds}"); do
+      echo "setTimeout(function () { tour(); setInterval(tour, 8000); }, $((i * 100)));"
+    done
+    echo '</script>'
+    ;;
+  *)
     echo '<script>'
     for i in $(seq 1 "$embeds"); do
       echo "function m${i}_OnMarker(m) { console.log('marker ' + m); }"
     done
     echo '</script>'
-  fi
+    ;;
+  esac
   echo '</body></html>'
 } > "$work/page.html"
 
 start_xvfb "$work" 1400x1000
 "$build/klp" view --size 1400x1000 --plugin-dir "$build" \
-  --quit-after "$((seconds + 5))" "$work/page.html" > "$work/console" 2>&1 &
+  --quit-after "$((seconds + seconds / 4 + 60))" "$work/page.html" > "$work/console" 2>&1 &
 viewer=$!
 sleep 3
 
 sample_header s
+# Samples on the clock, not after sleeps that sampling lengthens; the viewer is ended on exit.
+start=$SECONDS
 for ((t = 10; t <= seconds; t += 10)); do
-  sleep 10
+  while ((SECONDS - start < t)); do sleep 0.2; done
   kill -0 "$viewer" 2>/dev/null || { echo "soak: the viewer ended early" >&2; exit 1; }
   sample "$viewer" "$t" "$work/samples"  # the view runs in klp's own process
 done

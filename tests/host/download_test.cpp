@@ -3,6 +3,7 @@
 #include <gmock/gmock.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <iterator>
 #include <string>
 
@@ -192,6 +193,33 @@ TEST_F(Download, UnreadableProjectRaisesErrorOneAndNamesNoMovie) {
   // The next file is taken as the project again.
   DeliverProject(instance, Project("Source=m.mpg\r\n"));
   EXPECT_EQ(OnlyRequest().url, "/movies/intro/m.mpg");
+}
+
+// A browser may deliver a download the server broke off as complete; the announced length
+// tells. A project cut short is not read, a movie cut short is not opened.
+TEST_F(Download, FilesShorterThanTheirAnnouncedLengthAreNotTaken) {
+  NPP instance = Embedded();
+  host.SetWindow(instance);
+  const std::string project = Project("Source=m.mpg\r\n");
+  const auto size = static_cast<int64_t>(std::filesystem::file_size(project));
+  host.DeliverFile(instance, kSrc, project, nullptr, nullptr, size + 1);
+  EXPECT_THAT(host.requests, IsEmpty());
+  EXPECT_THAT(host.Events(instance), ElementsAre("OnError(m1_OnError, 1)"));
+  EXPECT_THAT(Tail(instance, 5), ElementsAre("<NPP_StreamAsFile>", project, "! NPP_StreamAsFile 07",
+                                             "<OnError>", "1"));
+
+  // The whole project, then half a movie: the request's notification says not delivered.
+  host.runtime().ClearCalls();
+  host.DeliverFile(instance, kSrc, project, nullptr, nullptr, size);
+  const std::string movie = dir.Write("m.mpg", "half a movie");
+  host.DeliverFile(instance, OnlyRequest().url, movie, kMovieRequest, nullptr, 24);
+  host.URLNotify(instance, OnlyRequest().url, NPRES_DONE, kMovieRequest);
+  EXPECT_THAT(host.Events(instance), ElementsAre("OnError(m1_OnError, 3)"));
+  EXPECT_THAT(Tail(instance, 5), ElementsAre("<NPP_StreamAsFile>", movie, "! NPP_StreamAsFile 07",
+                                             "<OnError>", "3"));
+  // An unknown length takes the file as it is.
+  host.DeliverFile(instance, OnlyRequest().url, movie, kMovieRequest, nullptr, 0);
+  EXPECT_THAT(host.Trace(instance), Contains("<OpenMovie>"));
 }
 
 TEST_F(Download, ScriptURLsAreRefused) {

@@ -230,13 +230,13 @@ NPError Host::SetWindow(NPP instance, uint32_t width, uint32_t height) {
 }
 
 NPError Host::DeliverFile(NPP instance, const std::string& url, const std::string& path,
-                          void* notifyData, uint16_t* streamType) {
+                          void* notifyData, uint16_t* streamType, int64_t length) {
   NPStream stream{};
   stream.url = url.c_str();
   stream.notifyData = notifyData;
   std::error_code ec;
   auto size = std::filesystem::file_size(path, ec);
-  stream.end = ec ? 0 : static_cast<uint32_t>(size);
+  stream.end = length >= 0 ? static_cast<uint32_t>(length) : ec ? 0 : static_cast<uint32_t>(size);
   if (!plugin_.newstream || !plugin_.asfile || !plugin_.destroystream)
     return NPERR_INVALID_FUNCTABLE_ERROR;
   uint16_t type = NP_NORMAL;

@@ -103,9 +103,12 @@ class Host {
   NPError SetWindow(NPP instance, uint32_t width = 320, uint32_t height = 240);
 
   // A file download as browsers deliver NP_ASFILEONLY streams: NPP_NewStream, NPP_StreamAsFile,
-  // NPP_DestroyStream. Returns NPP_NewStream's result; *streamType gets the type asked for.
+  // NPP_DestroyStream. Returns NPP_NewStream's result; *streamType gets the type asked for. The
+  // stream's length is the file's size, or length when that is not negative (the length the
+  // server announced).
   NPError DeliverFile(NPP instance, const std::string& url, const std::string& path,
-                      void* notifyData = nullptr, uint16_t* streamType = nullptr);
+                      void* notifyData = nullptr, uint16_t* streamType = nullptr,
+                      int64_t length = -1);
   // Answers a request: delivers path as above (none: the download failed before a file
   // existed, so the stream ends without one), then NPP_URLNotify with the reason and the
   // request's notify data.

@@ -96,6 +96,21 @@ TEST(SplitFields, QuotesGroupAndStayInTheField) {
   EXPECT_EQ(SplitFields("\"open:to:end", ':', true), (Fields{"\"open:to:end"}));
 }
 
+// The records read their fields through LeadingFields: it must give SplitFields' first N.
+TEST(LeadingFields, AreSplitFieldsFirstFields) {
+  for (const char* text : {"a:b::c", "", "a:", ":", "\"a:b\":c:d", "\"open:to:end", "x\"1:2\"y:z:",
+                           "1:2:3:4:5:6:7", "::::"}) {
+    for (bool quoting : {false, true}) {
+      SCOPED_TRACE(std::string(text) + (quoting ? " quoting" : ""));
+      const Fields all = SplitFields(text, ':', quoting);
+      const LeadingFields<3> three(text, ':', quoting);
+      for (std::size_t i = 0; i < 5; ++i)
+        EXPECT_EQ(three.at(i), i < 3 ? FieldAt(all, i) : std::string_view()) << i;
+    }
+  }
+  EXPECT_EQ(LeadingFields<1>("a:b", ':', false).at(0), "a");  // ends at its separator
+}
+
 TEST(RemoveQuotePair, TakesOffOneQuoteAtEachEnd) {
   EXPECT_EQ(RemoveQuotePair("\"x\""), "x");
   EXPECT_EQ(RemoveQuotePair("\"x"), "x");

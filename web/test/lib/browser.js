@@ -63,7 +63,8 @@ function withTimeout(promise, ms, what) {
 }
 
 // Launches the engine ('chromium' or 'firefox'). Resolves to a Browser:
-//   engine, version (the browser's own), puppeteer (the puppeteer Browser),
+//   engine, version (the browser's own), puppeteer (the puppeteer Browser), pid (its process
+//   group's),
 //   newPage() -> Page (below), close().
 // Options: viewport, args (more command-line switches), prefs (more Firefox prefs), extension
 // (the directory of an unpacked extension: loaded with --load-extension in Chromium, installed
@@ -89,6 +90,7 @@ export async function launch(engine, { viewport = DEFAULT_VIEWPORT, args = [], p
     engine,
     version,
     puppeteer: browser,
+    pid,
     async newPage() {
       const page = await wrapPage(engine, await browser.newPage());
       pages.add(page);
@@ -109,6 +111,28 @@ export async function launch(engine, { viewport = DEFAULT_VIEWPORT, args = [], p
       fs.rmSync(profile, { recursive: true, force: true });
     },
   };
+}
+
+// What the processes of the group led by pid (a browser launched here) hold: {processes,
+// rssKiB, threads, fds}, read from /proc.
+export function processGroupUsage(pid) {
+  const usage = { processes: 0, rssKiB: 0, threads: 0, fds: 0 };
+  for (const entry of fs.readdirSync('/proc')) {
+    if (!/^\d+$/.test(entry)) continue;
+    try {
+      const stat = fs.readFileSync(`/proc/${entry}/stat`, 'utf8');
+      const fields = stat.slice(stat.lastIndexOf(')') + 2).split(' ');
+      if (Number(fields[2]) !== pid || fields[0] === 'Z') continue;  // the process group
+      const status = fs.readFileSync(`/proc/${entry}/status`, 'utf8');
+      usage.rssKiB += Number(/VmRSS:\s*(\d+)/.exec(status)?.[1] || 0);
+      usage.threads += Number(/Threads:\s*(\d+)/.exec(status)?.[1] || 0);
+      usage.fds += fs.readdirSync(`/proc/${entry}/fd`).length;
+      usage.processes++;
+    } catch {
+      // gone meanwhile
+    }
+  }
+  return usage;
 }
 
 // A page and what it reported. Fields: engine, page (the puppeteer Page), console

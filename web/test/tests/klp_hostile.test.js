@@ -174,12 +174,14 @@ for (const engine of ENGINES) {
 
     // Reading 10 MB in one call holds the page for a few hundred milliseconds (measured: 290 ms
     // in Chromium, 420 ms in Firefox); the bound here catches anything slower than reading.
-    it(`a 10 MB project of ${HOT_SPOTS} hot spots plays, holding the page under a second`, async () => {
+    it(`a 10 MB project of ${HOT_SPOTS} hot spots plays, holding the page under a second`, async (t) => {
       const page = await open(browser, 'crowd.klp');
       try {
         assert.equal(await outcome(page, 30000), 'plays');
         await pause(1000);
-        assert.ok(await longestGap(page) < 1000, `the page was held ${await longestGap(page)} ms`);
+        const held = await longestGap(page);
+        t.diagnostic(`the page was held ${Math.round(held)} ms`);
+        assert.ok(held < 1000, `the page was held ${held} ms`);
         await page.evaluate(() => document.getElementById('m1').EnableAnchor('spot099999_' + 'x'.repeat(40)));
         await removedCleanly(page);
         assert.deepEqual(page.errors, [], page.report());
