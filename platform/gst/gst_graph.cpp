@@ -153,13 +153,12 @@ class FilterGraph final : public GraphBase,
     if (!pipeline_) return VFW_E_WRONG_STATE;
     if (!pipeline_->Position(&ns)) return com::E_FAIL;
     *current = ToUnits(ns);
-    // Pausing a playing pipeline shows the next frame that arrives (the sink's preroll), which
-    // a loaded machine may deliver after the clock stopped short of it: the position is then
-    // the frame on show.
+    // Pausing a playing pipeline shows the next frame that reaches the sink (its preroll). On a
+    // loaded machine that frame may lie past the clock's stop (the decoder ran ahead) or short of
+    // it (the decoder lagged): either way the position is the frame on show.
     int32_t shown = -1;
     if (inFrames_ && pausedFromRun_ &&
-        pipeline_->ReadFrame([&](const media::VideoFrame& f) { shown = f.number; }) &&
-        shown > *current)
+        pipeline_->ReadFrame([&](const media::VideoFrame& f) { shown = f.number; }) && shown >= 0)
       *current = shown;
     return com::S_OK;
   }
