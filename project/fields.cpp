@@ -63,18 +63,10 @@ bool EqualsIgnoreCase(std::string_view a, std::string_view b) {
 
 std::vector<std::string_view> SplitFields(std::string_view text, char separator, bool quoting) {
   std::vector<std::string_view> fields;
-  bool inside = false;
-  std::size_t start = 0;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    const char c = text[i];
-    if (quoting && c == '"') {
-      inside = !inside;
-    } else if (c == separator && !inside) {
-      fields.push_back(text.substr(start, i - start));
-      start = i + 1;
-    }
-  }
-  fields.push_back(text.substr(start));
+  ForEachField(text, separator, quoting, [&fields](std::string_view field) {
+    fields.push_back(field);
+    return true;
+  });
   return fields;
 }
 

@@ -22,6 +22,24 @@ std::string_view TrimBlanks(std::string_view text);
 // True when a and b are equal, ASCII letters compared without regard to case.
 bool EqualsIgnoreCase(std::string_view a, std::string_view b);
 
+// Calls take(field) for each field of text in turn, as SplitFields gives them, until take
+// returns false.
+template <typename Take>
+void ForEachField(std::string_view text, char separator, bool quoting, Take take) {
+  bool inside = false;
+  std::size_t start = 0;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if (quoting && c == '"') {
+      inside = !inside;
+    } else if (c == separator && !inside) {
+      if (!take(text.substr(start, i - start))) return;
+      start = i + 1;
+    }
+  }
+  take(text.substr(start));
+}
+
 // Splits text at every separator. With quoting, a double quote switches an inside-quotes state on
 // and off and a separator inside quotes does not split; the quotes stay in the fields. There is
 // always at least one field: "" gives {""}, "a:" gives {"a", ""}.
@@ -36,19 +54,10 @@ template <std::size_t N>
 class LeadingFields {
  public:
   LeadingFields(std::string_view text, char separator, bool quoting) {
-    bool inside = false;
-    std::size_t start = 0;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-      const char c = text[i];
-      if (quoting && c == '"') {
-        inside = !inside;
-      } else if (c == separator && !inside) {
-        fields_[count_++] = text.substr(start, i - start);
-        if (count_ == N) return;
-        start = i + 1;
-      }
-    }
-    fields_[count_++] = text.substr(start);
+    ForEachField(text, separator, quoting, [this](std::string_view field) {
+      fields_[count_++] = field;
+      return count_ < N;
+    });
   }
   std::string_view at(std::size_t i) const { return i < count_ ? fields_[i] : std::string_view(); }
 
