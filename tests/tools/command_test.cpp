@@ -8,26 +8,14 @@
 #include "host/commands.h"
 #include "tests/project/temp_dir.h"
 #include "tests/tools/json_parse.h"
+#include "tests/tools/run_klp.h"
 
 namespace {
 
 using klp::test::Json;
 using klp::test::JsonParser;
-
-struct Outcome {
-  int status = -1;
-  std::string out;
-  std::string err;
-};
-
-Outcome Klp(const std::vector<std::string>& args) {
-  std::ostringstream out, err;
-  Outcome run;
-  run.status = klp::tools::Main(args, out, err);
-  run.out = out.str();
-  run.err = err.str();
-  return run;
-}
+using klp::test::Klp;
+using klp::test::Outcome;
 
 class Command : public ::testing::Test {
  protected:

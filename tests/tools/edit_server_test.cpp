@@ -18,10 +18,13 @@
 #include "host/edit/edit.h"
 #include "host/edit/server.h"
 #include "tests/project/temp_dir.h"
+#include "tests/tools/run_klp.h"
 
 namespace {
 
 namespace fs = std::filesystem;
+using klp::test::Klp;
+using klp::test::Outcome;
 using klp::edit::Server;
 using klp::edit::ServerConfig;
 
@@ -292,21 +295,6 @@ TEST(EditWrite, AFailedWriteLeavesThePathAsItWas) {
                        ": No such file or directory");
   EXPECT_TRUE(fs::is_directory(dir.Path("folder.klp")));
   EXPECT_FALSE(fs::exists(dir.Path("none")));
-}
-
-struct Outcome {
-  int status = -1;
-  std::string out;
-  std::string err;
-};
-
-Outcome Klp(const std::vector<std::string>& args) {
-  std::ostringstream out, err;
-  Outcome run;
-  run.status = klp::tools::Main(args, out, err);
-  run.out = out.str();
-  run.err = err.str();
-  return run;
 }
 
 TEST(EditCommand, BadCommandLinesAndMissingFiles) {
