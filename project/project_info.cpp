@@ -8,23 +8,12 @@
 
 #include "project/fields.h"
 #include "project/profile.h"
+#include "project/read_ahead.h"
 
 using klp::LineSource;
 using klp::LineStatus;
 using klp::LineUse;
 using klp::Section;
-
-// The lines being read, counted, and the observer told of each (none: nothing is told).
-struct klp::LineCursor {
-  LineSource& source;
-  klp::ReadObserver* observer;
-  int64_t number = 0;
-
-  void Tell(std::string_view text, LineUse use, Section section, int index = -1,
-            int32_t part = -1) const {
-    if (observer != nullptr) observer->OnLine({number, text, use, section, index, part});
-  }
-};
 
 std::optional<Section> klp::HeaderSection(std::string_view line) {
   static constexpr std::array<std::pair<std::string_view, Section>, 5> kHeaders{{
@@ -41,25 +30,6 @@ std::optional<Section> klp::HeaderSection(std::string_view line) {
 }
 
 namespace {
-
-// The next line that is neither blank nor a comment, trimmed. Skipped lines are told as such
-// while the open section is `section`.
-LineStatus NextContentLine(klp::LineCursor& lines, std::string& line, Section section) {
-  for (;;) {
-    const LineStatus status = lines.source.Next(line);
-    if (status != LineStatus::kLine) return status;
-    ++lines.number;
-    const std::string_view text = klp::TrimBlanks(line);
-    if (text.empty() || text.front() == ';') {
-      lines.Tell(text, LineUse::kSkipped, section);
-      continue;
-    }
-    const std::size_t begin = text.data() - line.data();
-    line.resize(begin + text.size());
-    line.erase(0, begin);
-    return LineStatus::kLine;
-  }
-}
 
 int32_t SizeOf(std::size_t size) {
   constexpr std::size_t kMax = std::numeric_limits<int32_t>::max();
@@ -97,23 +67,11 @@ int Find(const std::vector<std::unique_ptr<Record>>& list, std::string_view name
 CProjectInfo::~CProjectInfo() { RemoveAll(); }
 
 int CProjectInfo::Read(const std::string& filePath, klp::ReadObserver* observer) {
+  int result = 0;
+  if (observer == nullptr && klp::TakeReadAhead(filePath, *this, &result)) return result;
   // Running out of memory on an outsized file fails the read; nothing is thrown to the caller.
   try {
-    path = filePath;
-    char value[256];
-    const auto global = [&](const char* key) {
-      klp::GetPrivateProfileString("Global", key, "*", value, sizeof value, path.c_str());
-      return std::string(value);
-    };
-    version = global("KLPVersion");
-    source = global("Source");
-    eventCount = klp::DecimalValue(global("Event"));
-    markerCount = klp::DecimalValue(global("Marker"));
-    hotSpotCount = klp::DecimalValue(global("HotSpot"));
-    linkCount = klp::DecimalValue(global("Link"));
-    effectCount = klp::DecimalValue(global("Effect"));
-    if (observer != nullptr) observer->OnGlobal(*this);
-
+    ReadGlobal(filePath, observer);
     klp::FileLineReader lines(path);
     if (!lines.IsOpen()) return -1;
     return ReadRecords(lines, observer);
@@ -124,75 +82,98 @@ int CProjectInfo::Read(const std::string& filePath, klp::ReadObserver* observer)
   }
 }
 
+void CProjectInfo::ReadGlobal(const std::string& filePath, klp::ReadObserver* observer) {
+  path = filePath;
+  char value[256];
+  const auto global = [&](const char* key) {
+    klp::GetPrivateProfileString("Global", key, "*", value, sizeof value, path.c_str());
+    return std::string(value);
+  };
+  version = global("KLPVersion");
+  source = global("Source");
+  eventCount = klp::DecimalValue(global("Event"));
+  markerCount = klp::DecimalValue(global("Marker"));
+  hotSpotCount = klp::DecimalValue(global("HotSpot"));
+  linkCount = klp::DecimalValue(global("Link"));
+  effectCount = klp::DecimalValue(global("Effect"));
+  if (observer != nullptr) observer->OnGlobal(*this);
+}
+
 int CProjectInfo::ReadRecords(LineSource& input, klp::ReadObserver* observer) {
-  klp::LineCursor lines{input, observer};
-  Section open = Section::kNone;
+  klp::RecordReader reader(*this, observer);
   std::string line;
-  for (;;) {
-    LineStatus status = NextContentLine(lines, line, open);
-    if (status == LineStatus::kError) return -1;
-    if (status == LineStatus::kEnd) break;
-    if (const auto header = klp::HeaderSection(line)) {
-      open = *header;
-      lines.Tell(line, LineUse::kSectionHeader, open);
-      continue;
-    }
-    switch (open) {
-      case Section::kNone:
-        lines.Tell(line, LineUse::kOutside, open);
-        break;
-      case Section::kEvent:
-        lines.Tell(line, LineUse::kEvent, open, AddEvent(line));
-        break;
-      case Section::kMarker:
-        lines.Tell(line, LineUse::kMarker, open, AddMarker(line));
-        break;
-      case Section::kLink:
-        lines.Tell(line, LineUse::kLink, open, AddLink(line));
-        break;
-      case Section::kEffect:
-        lines.Tell(line, LineUse::kEffect, open, AddEffect(line));
-        break;
-      case Section::kHotSpot:
-        status = ReadHotSpotBlocks(lines, line);
-        if (status == LineStatus::kError) return -1;
-        break;
-    }
+  LineStatus status;
+  while ((status = input.Next(line)) == LineStatus::kLine) reader.Take(line);
+  return reader.Finish(status);
+}
+
+void klp::RecordReader::Take(std::string_view raw) {
+  ++number_;
+  const std::string_view line = TrimBlanks(raw);
+  if (line.empty() || line.front() == ';') return Tell(line, LineUse::kSkipped, open_);
+  if (block_ >= 0) return TakeBlockLine(line);
+  if (const auto header = HeaderSection(line)) {
+    open_ = *header;
+    return Tell(line, LineUse::kSectionHeader, open_);
   }
-  eventCount = SizeOf(events.size());
-  markerCount = SizeOf(markers.size());
-  hotSpotCount = SizeOf(hotSpots.size());
-  linkCount = SizeOf(links.size());
-  effectCount = SizeOf(effects.size());
+  switch (open_) {
+    case Section::kNone:
+      return Tell(line, LineUse::kOutside, open_);
+    case Section::kEvent:
+      return Tell(line, LineUse::kEvent, open_, project_.AddEvent(line));
+    case Section::kMarker:
+      return Tell(line, LineUse::kMarker, open_, project_.AddMarker(line));
+    case Section::kLink:
+      return Tell(line, LineUse::kLink, open_, project_.AddLink(line));
+    case Section::kEffect:
+      return Tell(line, LineUse::kEffect, open_, project_.AddEffect(line));
+    case Section::kHotSpot:
+      // A pass of hotSpotCount blocks starts with this line.
+      if (project_.hotSpotCount <= 0) return Tell(line, LineUse::kDropped, open_);
+      block_ = 0;
+      return TakeBlockLine(line);
+  }
+}
+
+// Inside a block every content line is its header or one of the key-frame lines the header
+// announces, section headers included. Each block takes at least one line, so a pass ends at the
+// end of the input however large the count.
+void klp::RecordReader::TakeBlockLine(std::string_view line) {
+  if (spot_ != nullptr) {
+    Tell(line, LineUse::kKeyFrame, Section::kHotSpot, position_, key_);
+    spot_->AddKeyFrame(line);
+    if (++key_ == keyCount_) EndBlock();
+    return;
+  }
+  position_ = project_.AddHotSpot(line, keyCount_);
+  Tell(line, LineUse::kHotSpotHeader, Section::kHotSpot, position_, block_);
+  spot_ = project_.hotSpots[static_cast<std::size_t>(position_)].get();
+  key_ = 0;
+  if (keyCount_ <= 0) EndBlock();
+}
+
+void klp::RecordReader::EndBlock() {
+  spot_->CountKeyFrames();
+  spot_ = nullptr;
+  if (++block_ >= project_.hotSpotCount) block_ = -1;  // the pass is over
+}
+
+int klp::RecordReader::Finish(LineStatus status) {
+  if (spot_ != nullptr) spot_->CountKeyFrames();  // the input ended inside a block
+  spot_ = nullptr;
+  block_ = -1;
+  if (status == LineStatus::kError) return -1;
+  project_.eventCount = SizeOf(project_.events.size());
+  project_.markerCount = SizeOf(project_.markers.size());
+  project_.hotSpotCount = SizeOf(project_.hotSpots.size());
+  project_.linkCount = SizeOf(project_.links.size());
+  project_.effectCount = SizeOf(project_.effects.size());
   return 0;
 }
 
-// One pass of hotSpotCount blocks, the first starting at header. Inside a block every content
-// line is a header or a key-frame line, section headers included. Each block takes at least one
-// line, so a pass ends at the end of the input however large the count.
-LineStatus CProjectInfo::ReadHotSpotBlocks(klp::LineCursor& lines, std::string& header) {
-  if (hotSpotCount <= 0) lines.Tell(header, LineUse::kDropped, Section::kHotSpot);
-  LineStatus status = LineStatus::kLine;
-  std::string keyLine;  // one buffer for every key-frame line
-  for (int32_t i = 0; i < hotSpotCount; ++i) {
-    if (i > 0) {
-      status = NextContentLine(lines, header, Section::kHotSpot);
-      if (status != LineStatus::kLine) return status;
-    }
-    int32_t count = 0;
-    const int position = AddHotSpot(header, count);
-    lines.Tell(header, LineUse::kHotSpotHeader, Section::kHotSpot, position, i);
-    CHotSpotInfo& spot = *hotSpots[position];
-    for (int32_t k = 0; k < count; ++k) {
-      status = NextContentLine(lines, keyLine, Section::kHotSpot);
-      if (status != LineStatus::kLine) break;
-      lines.Tell(keyLine, LineUse::kKeyFrame, Section::kHotSpot, position, k);
-      spot.AddKeyFrame(keyLine);
-    }
-    spot.CountKeyFrames();
-    if (status != LineStatus::kLine) return status;
-  }
-  return status;
+void klp::RecordReader::Tell(std::string_view text, LineUse use, Section section, int index,
+                             int32_t part) const {
+  if (observer_ != nullptr) observer_->OnLine({number_, text, use, section, index, part});
 }
 
 void CProjectInfo::RemoveAll() {

@@ -19,7 +19,6 @@
 #include "project/records.h"
 
 namespace klp {
-struct LineCursor;
 
 // The section that a trimmed line opens, when it is one of the five section headers.
 std::optional<Section> HeaderSection(std::string_view line);
@@ -36,8 +35,12 @@ class CProjectInfo {
   // fails or memory runs out. Records are appended to the lists, which are not emptied first.
   // On success the five counts are the sizes of the lists; on failure they keep the "Global"
   // section's values. An observer, when given, is told the "Global" values and how each line
-  // was taken; it changes nothing in the read.
+  // was taken; it changes nothing in the read. Without an observer, a read of path begun ahead
+  // (project/read_ahead.h) is finished and taken instead.
   int Read(const std::string& path, klp::ReadObserver* observer = nullptr);
+  // Read's first part: sets path and the "Global" values from the file at filePath, and tells
+  // the observer. Lets an allocation failure through.
+  void ReadGlobal(const std::string& filePath, klp::ReadObserver* observer = nullptr);
   // The line loop of Read over lines already opened, after the "Global" values are in place.
   // Unlike Read, lets an allocation failure through.
   int ReadRecords(klp::LineSource& lines, klp::ReadObserver* observer = nullptr);
@@ -76,7 +79,37 @@ class CProjectInfo {
   std::vector<std::unique_ptr<CLinkInfo>> links;
   std::vector<std::unique_ptr<CEffectInfo>> effects;
   std::string path;  // path last given to Read
+};
+
+namespace klp {
+
+// Read's line loop, a line at a time: Take each line in file order, then Finish. Records go into
+// the project, whose "Global" values must be in place; the observer, when given, is told of each
+// line. Lets an allocation failure through.
+class RecordReader {
+ public:
+  RecordReader(CProjectInfo& project, ReadObserver* observer)
+      : project_(project), observer_(observer) {}
+
+  void Take(std::string_view line);
+  // After the last line (status kEnd) or a failed read (kError): Read's result, 0 or -1.
+  int Finish(LineStatus status);
 
  private:
-  klp::LineStatus ReadHotSpotBlocks(klp::LineCursor& lines, std::string& header);
+  void TakeBlockLine(std::string_view line);
+  void EndBlock();
+  void Tell(std::string_view text, LineUse use, Section section, int index = -1,
+            int32_t part = -1) const;
+
+  CProjectInfo& project_;
+  ReadObserver* observer_;
+  int64_t number_ = 0;  // lines taken
+  Section open_ = Section::kNone;
+  int32_t block_ = -1;            // the hot-spot block being read in a pass; -1 outside a pass
+  CHotSpotInfo* spot_ = nullptr;  // its hot spot once its header is read, until its last key
+  int position_ = -1;             // that hot spot's position
+  int32_t keyCount_ = 0;          // key-frame lines its header announces
+  int32_t key_ = 0;               // key-frame lines read so far
 };
+
+}  // namespace klp
