@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstddef>
 #include <cstring>
 
 namespace overlay {
@@ -28,20 +29,22 @@ struct Canvas {
   int64_t Bottom() const { return originY + target.height - 1; }
 
   // Fills the pixels x0..x1 of row y, both included, after clipping to the target.
-  void Span(int64_t y, int64_t x0, int64_t x1) {
-    if (y < Top() || y > Bottom()) return;
-    x0 = std::max<int64_t>(x0, originX);
-    x1 = std::min<int64_t>(x1, originX + target.width - 1);
-    uint8_t* p = target.pixels + static_cast<size_t>(y - originY) * static_cast<size_t>(target.stride) +
-                 static_cast<size_t>(x0 - originX) * 4;
-    for (int64_t x = x0; x <= x1; ++x, p += 4) std::memcpy(p, pixel, 4);
-  }
+  void Span(int64_t y, int64_t x0, int64_t x1) { Block(x0, y, x1, y); }
 
   // Fills the block left..right x top..bottom, all included, clipped.
   void Block(int64_t left, int64_t top, int64_t right, int64_t bottom) {
     top = std::max<int64_t>(top, Top());
     bottom = std::min<int64_t>(bottom, Bottom());
-    for (int64_t y = top; y <= bottom; ++y) Span(y, left, right);
+    left = std::max<int64_t>(left, originX);
+    right = std::min<int64_t>(right, originX + target.width - 1);
+    if (left > right || top > bottom) return;
+    const auto stride = static_cast<ptrdiff_t>(target.stride);
+    uint8_t* row = target.pixels + (top - originY) * stride + (left - originX) * 4;
+    const int64_t width = right - left + 1;
+    for (int64_t y = top; y <= bottom; ++y, row += stride) {
+      uint8_t* p = row;
+      for (int64_t x = 0; x < width; ++x, p += 4) std::memcpy(p, pixel, 4);
+    }
   }
 };
 

@@ -1,5 +1,6 @@
 // The layout of the NPAPI structures in the WebAssembly module, which the web host's script
-// (web/src/abi.js) reads and writes by offset; and what the host may ask of the module's heap.
+// (web/src/abi.js) reads and writes by offset; what the host may ask of the module's heap; and
+// the reading of a project ahead of its hand-over, a slice at a time.
 #include <emscripten.h>
 #include <malloc.h>
 
@@ -7,6 +8,7 @@
 
 #include "platform/npapi/npfunctions.h"
 #include "platform/npdesk/web_event.h"
+#include "project/read_ahead.h"
 
 static_assert(sizeof(void*) == 4, "the web host lays out 32-bit pointers");
 static_assert(sizeof(NPP_t) == 8);
@@ -29,3 +31,12 @@ static_assert(sizeof(npdesk::WebEvent) == 32);
 
 // Bytes of the module's heap in use, for the host's leak checks.
 extern "C" EMSCRIPTEN_KEEPALIVE size_t klp_heap_in_use() { return mallinfo().uordblks; }
+
+// A project stream's file read ahead of NPP_StreamAsFile, whose read then takes the result.
+extern "C" EMSCRIPTEN_KEEPALIVE int klp_read_ahead_begin(const char* path) {
+  return path ? klp::BeginReadAhead(path) : 0;
+}
+extern "C" EMSCRIPTEN_KEEPALIVE int klp_read_ahead_step(int id, int lines) {
+  return klp::StepReadAhead(id, lines) ? 1 : 0;
+}
+extern "C" EMSCRIPTEN_KEEPALIVE void klp_read_ahead_end(int id) { klp::EndReadAhead(id); }

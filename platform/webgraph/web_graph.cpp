@@ -352,15 +352,17 @@ class FilterGraph final : public GraphBase,
     frame.videoWidth = info_.width;
     frame.videoHeight = info_.height;
     positions_.clear();
+    // Each filter's shapes are gathered once a frame: sprites for them, or past kMostSprites in
+    // all one picture of the whole frame.
     int64_t total = 0;
-    for (media::IVideoFrameShapes* f : shapeFilters_) total += f->FrameShapes(frame, nullptr, 0);
+    for (size_t f = 0; f < shapeFilters_.size(); ++f) total += FrameShapes(f, frame);
     if (total > kMostSprites) return DrawWholeLayer(frame);
     int32_t index = 0;
-    for (media::IVideoFrameShapes* f : shapeFilters_) {
-      int32_t n = FrameShapes(f, frame);
-      for (int32_t i = 0; i < n; ++i, ++index) {
-        const media::FrameShape& shape = shapes_[static_cast<size_t>(i)];
-        DrawSprite(f, frame, i, index, shape);
+    for (size_t f = 0; f < shapeFilters_.size(); ++f) {
+      const FilterShapes& gathered = filterShapes_[f];
+      for (int32_t i = 0; i < gathered.count; ++i, ++index) {
+        const media::FrameShape& shape = gathered.room[static_cast<size_t>(i)];
+        DrawSprite(shapeFilters_[f], frame, i, index, shape);
         positions_.push_back(shape.left);
         positions_.push_back(shape.top);
       }
@@ -371,14 +373,20 @@ class FilterGraph final : public GraphBase,
     element_->PlaceSprites(positions_.data(), count);
   }
 
-  // The shapes of filter f in frame, into shapes_; how many.
-  int32_t FrameShapes(media::IVideoFrameShapes* f, const media::VideoFrame& frame) {
-    int32_t n = f->FrameShapes(frame, shapes_.data(), static_cast<int32_t>(shapes_.size()));
-    if (n > static_cast<int32_t>(shapes_.size())) {
-      shapes_.resize(static_cast<size_t>(n));
-      n = f->FrameShapes(frame, shapes_.data(), n);
+  // The shapes of filter number f in frame, into filterShapes_[f]; how many. The room is kept
+  // from frame to frame, so a frame with no more shapes than before is asked for once.
+  int32_t FrameShapes(size_t f, const media::VideoFrame& frame) {
+    if (filterShapes_.size() < shapeFilters_.size()) filterShapes_.resize(shapeFilters_.size());
+    FilterShapes& gathered = filterShapes_[f];
+    std::vector<media::FrameShape>& room = gathered.room;
+    media::IVideoFrameShapes* filter = shapeFilters_[f];
+    int32_t n = filter->FrameShapes(frame, room.data(), static_cast<int32_t>(room.size()));
+    if (n > static_cast<int32_t>(room.size())) {
+      room.resize(static_cast<size_t>(n));
+      n = filter->FrameShapes(frame, room.data(), n);
     }
-    return n;
+    gathered.count = std::clamp<int32_t>(n, 0, static_cast<int32_t>(room.size()));
+    return gathered.count;
   }
 
   // Sprite 0 is a picture of the frame's size with every filter's drawing, placed at its corner.
@@ -388,10 +396,9 @@ class FilterGraph final : public GraphBase,
     auto mix = [&look](uint64_t v) {
       for (int b = 0; b < 64; b += 8) look = (look ^ ((v >> b) & 0xFF)) * 0x100000001B3ull;
     };
-    for (media::IVideoFrameShapes* f : shapeFilters_) {
-      int32_t n = FrameShapes(f, frame);
-      for (int32_t i = 0; i < n; ++i) {
-        const media::FrameShape& s = shapes_[static_cast<size_t>(i)];
+    for (const FilterShapes& gathered : filterShapes_) {
+      for (int32_t i = 0; i < gathered.count; ++i) {
+        const media::FrameShape& s = gathered.room[static_cast<size_t>(i)];
         mix(static_cast<uint32_t>(s.left) | static_cast<uint64_t>(static_cast<uint32_t>(s.top)) << 32);
         mix(static_cast<uint32_t>(s.width) | static_cast<uint64_t>(static_cast<uint32_t>(s.height)) << 32);
         mix(s.look);
@@ -470,7 +477,11 @@ class FilterGraph final : public GraphBase,
   std::vector<media::IVideoFrameShapes*> shapeFilters_;  // one reference each
   std::vector<media::IVideoFrameFilter*> shapeDrawers_;  // each one's drawing, held in frameFilters_
   int64_t layerFrame_ = kNoFrame;  // the frame the shapes were placed for
-  std::vector<media::FrameShape> shapes_ = std::vector<media::FrameShape>(32);
+  struct FilterShapes {
+    std::vector<media::FrameShape> room = std::vector<media::FrameShape>(32);
+    int32_t count = 0;  // of the frame last asked for
+  };
+  std::vector<FilterShapes> filterShapes_;  // by filter, as shapeFilters_
   std::vector<media::FrameShape> sprites_;  // what each sprite shows
   std::vector<uint8_t> sprite_;             // pixels of the sprite being drawn
   std::vector<int32_t> positions_;

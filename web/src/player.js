@@ -7,6 +7,17 @@ const MAX_AREA_PIXELS = 16 * 1024 * 1024;
 const LONG_PRESS_MS = 500;
 const TAP_SLOP = 10;  // CSS pixels a finger may move and still tap
 const KEYS = { Tab: 9, Enter: 13, ' ': 32 };
+// A project is read ahead of its hand-over in slices of about this long, the page running on
+// between them.
+const READ_AHEAD_SLICE_MS = 8;
+const READ_AHEAD_LINES = 2048;  // lines read between looks at the clock
+
+// Resolves in a task of its own, after the events already waiting (a timer could be clamped).
+const nextTask = () => new Promise((resolve) => {
+  const channel = new MessageChannel();
+  channel.port1.onmessage = () => { channel.port1.close(); resolve(); };
+  channel.port2.postMessage(0);
+});
 
 // Whether the device has no mouse (nor another fine pointer): a tap then activates whatever the
 // activation method, since there is nothing to double-click with.
@@ -392,8 +403,30 @@ class PlayerInstance {
       this.media.set(path, media);
       await media.load();
       if (!this.live) return;
+      this.deliver(url, path, bytes.length, type || MIME_TYPE, notify);
+      return;
     }
-    this.deliver(url, path, bytes.length, type || MIME_TYPE, notify);
+    const pathPtr = this.mem.cstring(path);
+    const readAhead = this.host.module._klp_read_ahead_begin(pathPtr);
+    this.mem.free(pathPtr);
+    try {
+      await this.readAhead(readAhead);
+      if (this.live) this.deliver(url, path, bytes.length, type || MIME_TYPE, notify);
+    } finally {
+      this.host.module._klp_read_ahead_end(readAhead);
+    }
+  }
+
+  // The project's file is read ahead in slices, the page running on between them; the read in
+  // NPP_StreamAsFile then takes what was read, and a large project does not hold the page.
+  async readAhead(id) {
+    const { module } = this.host;
+    for (let more = id !== 0; more && this.live;) {
+      const start = performance.now();
+      do more = module._klp_read_ahead_step(id, READ_AHEAD_LINES) !== 0;
+      while (more && performance.now() - start < READ_AHEAD_SLICE_MS);
+      if (more) await nextTask();
+    }
   }
 
   // The file the stream is handed over as, in the module's file system.

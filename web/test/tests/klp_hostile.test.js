@@ -1,5 +1,5 @@
 // Hostile movies, projects and networks: each ends in its error event or plays, the page's event
-// loop is never held for 200 ms (but while a 10 MB project is read), and removing the player
+// loop is never held for 200 ms, not even while a 10 MB project is read, and removing the player
 // leaves no instance and gives its memory back.
 import assert from 'node:assert/strict';
 import fs from 'node:fs';
@@ -172,16 +172,16 @@ for (const engine of ENGINES) {
       }
     });
 
-    // Reading 10 MB in one call holds the page for a few hundred milliseconds (measured: 290 ms
-    // in Chromium, 420 ms in Firefox); the bound here catches anything slower than reading.
-    it(`a 10 MB project of ${HOT_SPOTS} hot spots plays, holding the page under a second`, async (t) => {
+    // The project is read ahead in slices; what is left in one task is setting up and drawing
+    // the 100 000 anchors (measured: under 100 ms in either engine).
+    it(`a 10 MB project of ${HOT_SPOTS} hot spots plays, the page answering meanwhile`, async (t) => {
       const page = await open(browser, 'crowd.klp');
       try {
         assert.equal(await outcome(page, 30000), 'plays');
         await pause(1000);
         const held = await longestGap(page);
         t.diagnostic(`the page was held ${Math.round(held)} ms`);
-        assert.ok(held < 1000, `the page was held ${held} ms`);
+        assert.ok(held < 200, `the page was held ${held} ms`);
         await page.evaluate(() => document.getElementById('m1').EnableAnchor('spot099999_' + 'x'.repeat(40)));
         await removedCleanly(page);
         assert.deepEqual(page.errors, [], page.report());
