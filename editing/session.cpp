@@ -93,6 +93,14 @@ int32_t ItemFrame(const CProjectInfo& p, const lint::TracedLine& line) {
   }
 }
 
+// A new record at the end of list; count becomes the list's size.
+template <class Record>
+Record& Append(std::vector<std::unique_ptr<Record>>& list, int32_t& count) {
+  list.push_back(std::make_unique<Record>());
+  count = static_cast<int32_t>(list.size());
+  return *list.back();
+}
+
 }  // namespace
 
 std::string RecordsJson(const CProjectInfo& p) {
@@ -160,11 +168,9 @@ void Session::Clear(std::string_view version, std::string_view source) {
 }
 
 void Session::AddMarker(std::string_view name, int32_t frame) {
-  auto m = std::make_unique<CMarkerInfo>();
-  m->name = name;
-  m->frame = frame;
-  project_->markers.push_back(std::move(m));
-  project_->markerCount = static_cast<int32_t>(project_->markers.size());
+  CMarkerInfo& m = Append(project_->markers, project_->markerCount);
+  m.name = name;
+  m.frame = frame;
 }
 
 void Session::AddEvent(std::string_view name, int32_t frame, std::string_view kind,
@@ -174,27 +180,23 @@ void Session::AddEvent(std::string_view name, int32_t frame, std::string_view ki
   std::string line = std::string(name) + ":" + std::to_string(frame);
   if (!kind.empty() || !params.empty()) line += ":" + std::string(kind);
   if (!params.empty()) line += ":" + std::string(params);
-  auto e = std::make_unique<CEventInfo>();
-  e->Parse(line);
+  CEventInfo& e = Append(project_->events, project_->eventCount);
+  e.Parse(line);
   // What the line cannot carry stays as given, for the writer to refuse by name.
-  e->name = name;
-  e->frame = frame;
-  e->kind = kind;
-  e->params = params;
-  project_->events.push_back(std::move(e));
-  project_->eventCount = static_cast<int32_t>(project_->events.size());
+  e.name = name;
+  e.frame = frame;
+  e.kind = kind;
+  e.params = params;
 }
 
 void Session::AddHotSpot(std::string_view name, std::string_view link, std::string_view shape,
                          int32_t start, int32_t end) {
-  auto h = std::make_unique<CHotSpotInfo>();
-  h->name = name;
-  h->linkName = link;
-  h->shape = shape;
-  h->startFrame = start;
-  h->endFrame = end;
-  project_->hotSpots.push_back(std::move(h));
-  project_->hotSpotCount = static_cast<int32_t>(project_->hotSpots.size());
+  CHotSpotInfo& h = Append(project_->hotSpots, project_->hotSpotCount);
+  h.name = name;
+  h.linkName = link;
+  h.shape = shape;
+  h.startFrame = start;
+  h.endFrame = end;
 }
 
 void Session::AddKeyFrame(int32_t frame, int32_t left, int32_t top, int32_t right,
@@ -208,28 +210,24 @@ void Session::AddKeyFrame(int32_t frame, int32_t left, int32_t top, int32_t righ
 void Session::AddLink(std::string_view name, std::string_view kind, std::string_view seekParam,
                       std::string_view playerParam, std::string_view url,
                       std::string_view urlTarget, std::string_view extra) {
-  auto l = std::make_unique<CLinkInfo>();
-  l->name = name;
-  l->kind = kind;
-  l->seekParam = seekParam;
-  l->playerParam = playerParam;
-  l->url = url;
-  l->urlTarget = urlTarget;
-  l->extra = extra;
-  project_->links.push_back(std::move(l));
-  project_->linkCount = static_cast<int32_t>(project_->links.size());
+  CLinkInfo& l = Append(project_->links, project_->linkCount);
+  l.name = name;
+  l.kind = kind;
+  l.seekParam = seekParam;
+  l.playerParam = playerParam;
+  l.url = url;
+  l.urlTarget = urlTarget;
+  l.extra = extra;
 }
 
 void Session::AddEffect(std::string_view name, int32_t frameColor, int32_t highlightColor,
                         int32_t lineWidth, int32_t visibility) {
-  auto e = std::make_unique<CEffectInfo>();
-  e->name = name;
-  e->frameColor = frameColor;
-  e->highlightColor = highlightColor;
-  e->lineWidth = lineWidth;
-  e->visibility = visibility;
-  project_->effects.push_back(std::move(e));
-  project_->effectCount = static_cast<int32_t>(project_->effects.size());
+  CEffectInfo& e = Append(project_->effects, project_->effectCount);
+  e.name = name;
+  e.frameColor = frameColor;
+  e.highlightColor = highlightColor;
+  e.lineWidth = lineWidth;
+  e.visibility = visibility;
 }
 
 std::string Session::Write(bool playable) const {

@@ -30,6 +30,8 @@ class CProjectInfo {
   virtual ~CProjectInfo();
   CProjectInfo(const CProjectInfo&) = delete;
   CProjectInfo& operator=(const CProjectInfo&) = delete;
+  CProjectInfo(CProjectInfo&&) = default;
+  CProjectInfo& operator=(CProjectInfo&&) = default;
 
   // Reads the project file at path: 0 on success, -1 when the file cannot be opened, a read
   // fails or memory runs out. Records are appended to the lists, which are not emptied first.

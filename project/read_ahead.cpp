@@ -84,12 +84,6 @@ ReadAhead* Find(int id) {
   return it == g_reads.end() ? nullptr : it->second.get();
 }
 
-template <class T>
-void MoveInto(T& to, T& from) {
-  to = std::move(from);
-  from = T();
-}
-
 }  // namespace
 
 int BeginReadAhead(const std::string& path) {
@@ -132,20 +126,7 @@ bool TakeReadAhead(const std::string& path, CProjectInfo& project, int* result) 
     if (FileSize(path) != read->size) return false;
     while (read->Step(1 << 16)) {
     }
-    CProjectInfo& from = read->project;
-    MoveInto(project.path, from.path);
-    MoveInto(project.version, from.version);
-    MoveInto(project.source, from.source);
-    project.eventCount = from.eventCount;
-    project.markerCount = from.markerCount;
-    project.hotSpotCount = from.hotSpotCount;
-    project.linkCount = from.linkCount;
-    project.effectCount = from.effectCount;
-    project.events.swap(from.events);
-    project.markers.swap(from.markers);
-    project.hotSpots.swap(from.hotSpots);
-    project.links.swap(from.links);
-    project.effects.swap(from.effects);
+    project = std::move(read->project);
     read->taken = true;
     *result = read->result;
     return true;

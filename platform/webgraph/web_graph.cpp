@@ -54,9 +54,9 @@ class FilterGraph final : public GraphBase,
     }
     void* shapes = nullptr;
     if (filter->QueryInterface(media::IID_IVideoFrameShapes, &shapes) == com::S_OK) {
-      shapeFilters_.push_back(static_cast<media::IVideoFrameShapes*>(shapes));
-      shapeDrawers_.push_back(frameFilter ? static_cast<media::IVideoFrameFilter*>(frameFilter)
-                                          : nullptr);
+      ShapeFilter& added = shapeFilters_.emplace_back();
+      added.shapes = static_cast<media::IVideoFrameShapes*>(shapes);
+      added.drawer = static_cast<media::IVideoFrameFilter*>(frameFilter);
     }
     return com::S_OK;
   }
@@ -219,7 +219,7 @@ class FilterGraph final : public GraphBase,
       f->AttachHost(nullptr);
       f->Release();
     }
-    for (media::IVideoFrameShapes* f : shapeFilters_) f->Release();
+    for (const ShapeFilter& f : shapeFilters_) f.shapes->Release();
     for (IBaseFilter* f : filters_) f->Release();
     --g_live;
   }
@@ -355,14 +355,13 @@ class FilterGraph final : public GraphBase,
     // Each filter's shapes are gathered once a frame: sprites for them, or past kMostSprites in
     // all one picture of the whole frame.
     int64_t total = 0;
-    for (size_t f = 0; f < shapeFilters_.size(); ++f) total += FrameShapes(f, frame);
+    for (ShapeFilter& f : shapeFilters_) total += f.Gather(frame);
     if (total > kMostSprites) return DrawWholeLayer(frame);
     int32_t index = 0;
-    for (size_t f = 0; f < shapeFilters_.size(); ++f) {
-      const FilterShapes& gathered = filterShapes_[f];
-      for (int32_t i = 0; i < gathered.count; ++i, ++index) {
-        const media::FrameShape& shape = gathered.room[static_cast<size_t>(i)];
-        DrawSprite(shapeFilters_[f], frame, i, index, shape);
+    for (const ShapeFilter& f : shapeFilters_) {
+      for (int32_t i = 0; i < f.count; ++i, ++index) {
+        const media::FrameShape& shape = f.room[static_cast<size_t>(i)];
+        DrawSprite(f.shapes, frame, i, index, shape);
         positions_.push_back(shape.left);
         positions_.push_back(shape.top);
       }
@@ -373,22 +372,6 @@ class FilterGraph final : public GraphBase,
     element_->PlaceSprites(positions_.data(), count);
   }
 
-  // The shapes of filter number f in frame, into filterShapes_[f]; how many. The room is kept
-  // from frame to frame, so a frame with no more shapes than before is asked for once.
-  int32_t FrameShapes(size_t f, const media::VideoFrame& frame) {
-    if (filterShapes_.size() < shapeFilters_.size()) filterShapes_.resize(shapeFilters_.size());
-    FilterShapes& gathered = filterShapes_[f];
-    std::vector<media::FrameShape>& room = gathered.room;
-    media::IVideoFrameShapes* filter = shapeFilters_[f];
-    int32_t n = filter->FrameShapes(frame, room.data(), static_cast<int32_t>(room.size()));
-    if (n > static_cast<int32_t>(room.size())) {
-      room.resize(static_cast<size_t>(n));
-      n = filter->FrameShapes(frame, room.data(), n);
-    }
-    gathered.count = std::clamp<int32_t>(n, 0, static_cast<int32_t>(room.size()));
-    return gathered.count;
-  }
-
   // Sprite 0 is a picture of the frame's size with every filter's drawing, placed at its corner.
   void DrawWholeLayer(const media::VideoFrame& frame) {
     // Its look: every shape's place, size and look (FNV-1a).
@@ -396,9 +379,9 @@ class FilterGraph final : public GraphBase,
     auto mix = [&look](uint64_t v) {
       for (int b = 0; b < 64; b += 8) look = (look ^ ((v >> b) & 0xFF)) * 0x100000001B3ull;
     };
-    for (const FilterShapes& gathered : filterShapes_) {
-      for (int32_t i = 0; i < gathered.count; ++i) {
-        const media::FrameShape& s = gathered.room[static_cast<size_t>(i)];
+    for (const ShapeFilter& f : shapeFilters_) {
+      for (int32_t i = 0; i < f.count; ++i) {
+        const media::FrameShape& s = f.room[static_cast<size_t>(i)];
         mix(static_cast<uint32_t>(s.left) | static_cast<uint64_t>(static_cast<uint32_t>(s.top)) << 32);
         mix(static_cast<uint32_t>(s.width) | static_cast<uint64_t>(static_cast<uint32_t>(s.height)) << 32);
         mix(s.look);
@@ -414,8 +397,8 @@ class FilterGraph final : public GraphBase,
       media::VideoFrame picture = frame;
       picture.pixels = sprite_.data();
       picture.stride = frame.width * 4;
-      for (media::IVideoFrameFilter* drawer : shapeDrawers_)
-        if (drawer) drawer->TransformFrame(picture);
+      for (const ShapeFilter& f : shapeFilters_)
+        if (f.drawer) f.drawer->TransformFrame(picture);
       ShowSprite(0, frame.width, frame.height);
     }
     positions_.assign({0, 0});
@@ -474,14 +457,28 @@ class FilterGraph final : public GraphBase,
 
   std::vector<IBaseFilter*> filters_;                    // one reference each
   std::vector<media::IVideoFrameFilter*> frameFilters_;  // one reference each
-  std::vector<media::IVideoFrameShapes*> shapeFilters_;  // one reference each
-  std::vector<media::IVideoFrameFilter*> shapeDrawers_;  // each one's drawing, held in frameFilters_
-  int64_t layerFrame_ = kNoFrame;  // the frame the shapes were placed for
-  struct FilterShapes {
+  // A filter that tells its shapes: one reference to its shapes; its drawing, held in
+  // frameFilters_ (or none); and its shapes of the frame last asked for.
+  struct ShapeFilter {
+    media::IVideoFrameShapes* shapes = nullptr;
+    media::IVideoFrameFilter* drawer = nullptr;
     std::vector<media::FrameShape> room = std::vector<media::FrameShape>(32);
-    int32_t count = 0;  // of the frame last asked for
+    int32_t count = 0;
+
+    // The shapes in frame, into room; how many. The room is kept from frame to frame, so a
+    // frame with no more shapes than before is asked for once.
+    int32_t Gather(const media::VideoFrame& frame) {
+      int32_t n = shapes->FrameShapes(frame, room.data(), static_cast<int32_t>(room.size()));
+      if (n > static_cast<int32_t>(room.size())) {
+        room.resize(static_cast<size_t>(n));
+        n = shapes->FrameShapes(frame, room.data(), n);
+      }
+      count = std::clamp<int32_t>(n, 0, static_cast<int32_t>(room.size()));
+      return count;
+    }
   };
-  std::vector<FilterShapes> filterShapes_;  // by filter, as shapeFilters_
+  std::vector<ShapeFilter> shapeFilters_;
+  int64_t layerFrame_ = kNoFrame;  // the frame the shapes were placed for
   std::vector<media::FrameShape> sprites_;  // what each sprite shows
   std::vector<uint8_t> sprite_;             // pixels of the sprite being drawn
   std::vector<int32_t> positions_;
