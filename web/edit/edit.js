@@ -116,18 +116,14 @@ function commit(change) {
   refresh();
 }
 
-function undo() {
-  if (!app.undo.length) return;
-  app.redo.push(JSON.stringify(app.records));
-  app.records = JSON.parse(app.undo.pop());
-  keepSelection();
-  refresh();
-}
+function undo() { travel(app.undo, app.redo); }
+function redo() { travel(app.redo, app.undo); }
 
-function redo() {
-  if (!app.redo.length) return;
-  app.undo.push(JSON.stringify(app.records));
-  app.records = JSON.parse(app.redo.pop());
+// Goes back to the records last kept on from, keeping the present ones on to.
+function travel(from, to) {
+  if (!from.length) return;
+  to.push(JSON.stringify(app.records));
+  app.records = JSON.parse(from.pop());
   keepSelection();
   refresh();
 }
